@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian machine, as root.
+# Only what is missing is installed, so a second run is quick.
+set -euo pipefail
+
+need=()
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  stale=1
+fi
+
+for p in cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev \
+         g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
+         wine wine32:i386 wine64 locales procps time zip unzip valgrind \
+         clang libclang-rt-14-dev clang-format xxd; do
+  have "$p" || need+=("$p")
+done
+
+if [ ${#need[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${need[@]}"
+elif [ "${stale:-0}" = 1 ]; then
+  apt-get update -q
+fi
+
+# Wine turns Unix file names into Windows ones with the C library's locale;
+# without ja_JP.UTF-8 a folder with Japanese characters cannot be used.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

@@ -1,0 +1,168 @@
+#pragma once
+// The one interface to the operating system. It speaks Windows: UTF-16 names,
+// Windows error codes and a per-thread last error. The Windows backend calls
+// kernel32 directly; the POSIX backend gives the same services on Linux.
+// Tests wrap an instance to inject faults (see tests/support).
+#include <cstdint>
+
+#include "platform/Text.h"
+
+namespace hq2hd::platform {
+
+using Handle = std::uintptr_t;
+inline constexpr Handle InvalidHandle = ~Handle{0};
+
+// Windows error codes that the program and its backends name.
+namespace error {
+inline constexpr std::uint32_t Success = 0;
+inline constexpr std::uint32_t FileNotFound = 2;
+inline constexpr std::uint32_t PathNotFound = 3;
+inline constexpr std::uint32_t TooManyOpenFiles = 4;
+inline constexpr std::uint32_t AccessDenied = 5;
+inline constexpr std::uint32_t InvalidHandle = 6;
+inline constexpr std::uint32_t NotEnoughMemory = 8;
+inline constexpr std::uint32_t NotSameDevice = 17;
+inline constexpr std::uint32_t WriteProtect = 19;
+inline constexpr std::uint32_t Crc = 23;
+inline constexpr std::uint32_t SharingViolation = 32;
+inline constexpr std::uint32_t HandleEof = 38;
+inline constexpr std::uint32_t NotSupported = 50;
+inline constexpr std::uint32_t FileExists = 80;
+inline constexpr std::uint32_t InvalidParameter = 87;
+inline constexpr std::uint32_t BrokenPipe = 109;
+inline constexpr std::uint32_t DiskFull = 112;
+inline constexpr std::uint32_t InsufficientBuffer = 122;
+inline constexpr std::uint32_t InvalidName = 123;
+inline constexpr std::uint32_t DirNotEmpty = 145;
+inline constexpr std::uint32_t AlreadyExists = 183;
+inline constexpr std::uint32_t FilenameTooLong = 206;
+inline constexpr std::uint32_t NoUnicodeTranslation = 1113;
+inline constexpr std::uint32_t IoDevice = 1117;
+inline constexpr std::uint32_t CantResolveFilename = 1921;
+}  // namespace error
+
+inline constexpr std::uint32_t GenericRead = 0x80000000u;
+inline constexpr std::uint32_t GenericWrite = 0x40000000u;
+inline constexpr std::uint32_t FileShareRead = 0x1;
+inline constexpr std::uint32_t FileShareWrite = 0x2;
+inline constexpr std::uint32_t CreateAlways = 2;
+inline constexpr std::uint32_t OpenExisting = 3;
+inline constexpr std::uint32_t FileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t FileAttributeNormal = 0x80;
+inline constexpr std::uint32_t FileAttributeReparsePoint = 0x400;
+inline constexpr std::uint32_t FileFlagBackupSemantics = 0x02000000u;
+inline constexpr std::uint32_t InvalidFileAttributes = 0xFFFFFFFFu;
+
+inline constexpr std::uint32_t MbErrInvalidChars = 0x8;
+inline constexpr std::uint32_t CodePageUtf8 = 65001;
+inline constexpr std::uint32_t CodePageUtf16Le = 1200;
+inline constexpr std::uint32_t CodePageUtf16Be = 1201;
+
+// 100-nanosecond intervals since 1601-01-01 00:00 UTC (or local, where named so).
+// Zero given to SetFileTimes leaves that time unchanged.
+struct FileTime {
+  std::uint64_t ticks = 0;
+  friend bool operator==(FileTime, FileTime) = default;
+};
+
+struct SystemTime {
+  std::uint16_t year = 0, month = 0, dayOfWeek = 0, day = 0;
+  std::uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
+};
+
+struct FileAttributeData {
+  std::uint32_t attributes = 0;
+  FileTime creation, lastAccess, lastWrite;
+  std::uint64_t size = 0;
+};
+
+enum class StdStream { Input, Output, Error };
+enum class FileType : std::uint32_t { Unknown = 0, Disk = 1, Char = 2, Pipe = 3 };
+
+class Platform {
+ public:
+  Platform() = default;
+  Platform(const Platform&) = delete;
+  Platform& operator=(const Platform&) = delete;
+  virtual ~Platform() = default;
+
+  // Process. The running executable's full name, cut to 260 units.
+  virtual Text ModuleFileName() = 0;
+  virtual std::uint32_t LastError() = 0;
+  virtual void SetLastError(std::uint32_t code) = 0;
+
+  // Files. Every call that fails sets the last error.
+  virtual Handle CreateFile(TextView name, std::uint32_t access, std::uint32_t share,
+                            std::uint32_t disposition, std::uint32_t flagsAndAttributes) = 0;
+  virtual bool ReadFile(Handle file, void* buffer, std::uint32_t count, std::uint32_t& done) = 0;
+  virtual bool WriteFile(Handle file, const void* buffer, std::uint32_t count,
+                         std::uint32_t& done) = 0;
+  // The end position of the file; the current position is kept.
+  virtual bool FileSize(Handle file, std::uint64_t& size) = 0;
+  virtual bool CloseHandle(Handle file) = 0;
+  virtual bool DeleteFile(TextView name) = 0;
+  virtual bool RemoveDirectory(TextView name) = 0;
+  // Renames `from` to `to`, replacing a file at `to` (MoveFileExW with
+  // MOVEFILE_REPLACE_EXISTING).
+  virtual bool MoveFileReplacing(TextView from, TextView to) = 0;
+  virtual std::uint32_t FileAttributes(TextView name) = 0;
+  virtual bool FileAttributesEx(TextView name, FileAttributeData& data) = 0;
+  // FindFirstFileW followed by FindClose: the attributes of the first match.
+  virtual bool FindFirstEntry(TextView name, std::uint32_t& attributes) = 0;
+  // GetFullPathNameW: the length written (without the terminator), or the
+  // buffer size needed (with it) when the buffer is too small, or 0.
+  virtual std::uint32_t FullPathName(TextView name, std::uint32_t bufferLength,
+                                     char16_t* buffer) = 0;
+  virtual bool SetFileTimes(Handle file, const FileTime* creation, const FileTime* lastAccess,
+                            const FileTime* lastWrite) = 0;
+
+  // Time, with the time-zone bias in force at the call.
+  virtual bool FileTimeToLocalFileTime(FileTime utc, FileTime& local) = 0;
+  virtual bool LocalFileTimeToFileTime(FileTime local, FileTime& utc) = 0;
+  virtual bool FileTimeToSystemTime(FileTime time, SystemTime& fields) = 0;
+  virtual bool SystemTimeToFileTime(const SystemTime& fields, FileTime& time) = 0;
+
+  // Code pages, with MultiByteToWideChar / WideCharToMultiByte semantics
+  // (count never -1 here; a null or zero-sized output measures).
+  virtual std::uint32_t AnsiCodePage() = 0;
+  virtual std::uint32_t OemCodePage() = 0;
+  virtual bool CodePageInfo(std::uint32_t codePage) = 0;
+  virtual int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
+                                  int count, char16_t* units, int unitCapacity) = 0;
+  virtual int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags,
+                                  const char16_t* units, int count, char* bytes,
+                                  int byteCapacity) = 0;
+
+  // Linguistic lower-casing (LCMapStringW with LCMAP_LOWERCASE |
+  // LCMAP_LINGUISTIC_CASING) of `count` units into `dest`; 0 on failure.
+  virtual std::uint32_t ThreadLocale() = 0;
+  virtual int LowerCase(std::uint32_t locale, const char16_t* source, int count,
+                        char16_t* dest) = 0;
+
+  // Console.
+  virtual Handle StdHandle(StdStream stream) = 0;
+  virtual FileType HandleFileType(Handle file) = 0;
+  virtual std::uint32_t ConsoleOutputCodePage() = 0;
+
+  // The system's message text for an error code, untrimmed; empty when none.
+  virtual Text SystemMessage(std::uint32_t code) = 0;
+};
+
+// The backend this build was made with.
+Platform& NativePlatform();
+
+// The platform every layer above uses. Tests may put a double in its place.
+Platform& Os();
+
+class ScopedPlatform {
+ public:
+  explicit ScopedPlatform(Platform& replacement);
+  ScopedPlatform(const ScopedPlatform&) = delete;
+  ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+  ~ScopedPlatform();
+
+ private:
+  Platform* previous_;
+};
+
+}  // namespace hq2hd::platform
