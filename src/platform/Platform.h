@@ -146,6 +146,15 @@ class Platform {
 
   // The system's message text for an error code, untrimmed; empty when none.
   virtual Text SystemMessage(std::uint32_t code) = 0;
+
+  // The full name of what a link (reparse point) leads to. Backends that
+  // cannot tell answer false with error 50.
+  virtual bool ResolveLink(TextView name, Text& target) {
+    (void)name;
+    (void)target;
+    SetLastError(error::NotSupported);
+    return false;
+  }
 };
 
 // The backend this build was made with.

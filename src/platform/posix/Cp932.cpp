@@ -1,34 +1,159 @@
-// Placeholder until the generated tables land: ASCII only.
+// Code page 932 converted from tables taken from the Windows conversion
+// itself (Cp932Tables.inc, made by scripts/generate-cp932-tables.py), so that
+// a work file comes out of the Linux build byte for byte as out of Windows.
+//
+// Lenient decoding (flags 0) of bytes that are not a valid code:
+// - A0, FD, FE and FF alone decode to U+F8F0..U+F8F3, as Windows gives them;
+// - a lead byte and a valid trail byte (40-7E, 80-FC) that map to nothing
+//   decode together to U+30FB, as on Windows;
+// - a lead byte followed by a byte that cannot be a trail, or at the end,
+//   decodes alone to U+30FB and the next byte is decoded on its own. Windows
+//   may take such a byte as part of the pair; we do not, so that a CR or LF
+//   after a broken lead byte still ends its line.
+// Strict decoding (MbErrInvalidChars) fails the whole call on any of these.
+// Encoding has no invalid input: a unit without a code becomes '?', unit by
+// unit (so a surrogate pair becomes "??"), as on Windows.
 #include "platform/posix/Cp932.h"
+
+#include <array>
+#include <memory>
 
 #include "platform/Platform.h"
 
 namespace hq2hd::platform::posix {
+namespace {
 
-bool IsCp932LeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+#include "platform/posix/Cp932Tables.inc"
+
+constexpr char DefaultByte = '?';
+
+bool IsTrailByte(unsigned byte) {
+  return byte >= TrailFirst && byte < TrailFirst + RowLength && byte != 0x7F;
 }
 
-int DecodeCp932(std::uint32_t, const char* bytes, int count, char16_t* units, int capacity,
+bool IsStrictSingleByte(unsigned byte) {
+  return (StrictSingleBytes[byte / 32] >> (byte % 32) & 1u) != 0;
+}
+
+struct DecodedCode {
+  char16_t unit;
+  int length;
+  bool valid;
+};
+
+DecodedCode DecodeAt(const unsigned char* at, const unsigned char* end) {
+  const unsigned byte = *at;
+  const unsigned row = LeadByteRows[byte];
+  if (row == 0) return {SingleByteUnits[byte], 1, IsStrictSingleByte(byte)};
+  if (end - at < 2 || !IsTrailByte(at[1])) return {LenientReplacement, 1, false};
+  const char16_t unit = DoubleByteUnits[row - 1][at[1] - TrailFirst];
+  return unit != 0 ? DecodedCode{unit, 2, true} : DecodedCode{LenientReplacement, 2, false};
+}
+
+// Counts the units; in strict mode -1 when some code is invalid.
+int MeasureDecoded(const unsigned char* at, const unsigned char* end, bool strict) {
+  int units = 0;
+  while (at < end) {
+    const DecodedCode code = DecodeAt(at, end);
+    if (strict && !code.valid) return -1;
+    at += code.length;
+    ++units;
+  }
+  return units;
+}
+
+void DecodeInto(const unsigned char* at, const unsigned char* end, char16_t* units) {
+  while (at < end) {
+    const DecodedCode code = DecodeAt(at, end);
+    *units++ = code.unit;
+    at += code.length;
+  }
+}
+
+constexpr std::uint16_t NoCode = 0xFFFF;  // FF is no lead byte, so no code is FFxx
+using EncodingTable = std::array<std::uint16_t, 0x10000>;
+
+std::unique_ptr<const EncodingTable> BuildEncodingTable() {
+  auto table = std::make_unique<EncodingTable>();
+  table->fill(NoCode);
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    if (IsStrictSingleByte(byte) && (*table)[SingleByteUnits[byte]] == NoCode)
+      (*table)[SingleByteUnits[byte]] = static_cast<std::uint16_t>(byte);
+  }
+  for (unsigned lead = 0; lead < 256; ++lead) {
+    if (LeadByteRows[lead] == 0) continue;
+    for (int trail = 0; trail < RowLength; ++trail) {
+      const char16_t unit = DoubleByteUnits[LeadByteRows[lead] - 1][trail];
+      if (unit != 0 && (*table)[unit] == NoCode)
+        (*table)[unit] = static_cast<std::uint16_t>(lead << 8 | (TrailFirst + trail));
+    }
+  }
+  for (const EncodingException& exception : EncodingExceptions)
+    (*table)[exception.unit] = exception.code;
+  return table;
+}
+
+// Built at first use: a program that never writes code page 932 pays nothing.
+const EncodingTable& Encodings() {
+  static const std::unique_ptr<const EncodingTable> table = BuildEncodingTable();
+  return *table;
+}
+
+int EncodedLength(std::uint16_t code) { return code != NoCode && code > 0xFF ? 2 : 1; }
+
+}  // namespace
+
+bool IsCp932LeadByte(unsigned char byte) { return LeadByteRows[byte] != 0; }
+
+int DecodeCp932(std::uint32_t flags, const char* bytes, int count, char16_t* units, int capacity,
                 std::uint32_t& error) {
-  if (units != nullptr && capacity > 0 && capacity < count) {
+  if (bytes == nullptr || count <= 0 || capacity < 0) {
+    error = error::InvalidParameter;
+    return 0;
+  }
+  const auto* begin = reinterpret_cast<const unsigned char*>(bytes);
+  const auto* end = begin + count;
+  const int needed = MeasureDecoded(begin, end, (flags & MbErrInvalidChars) != 0);
+  if (needed < 0) {
+    error = error::NoUnicodeTranslation;
+    return 0;
+  }
+  if (units == nullptr || capacity == 0) return needed;
+  if (capacity < needed) {
     error = error::InsufficientBuffer;
     return 0;
   }
-  for (int i = 0; units != nullptr && capacity > 0 && i < count; ++i)
-    units[i] = static_cast<unsigned char>(bytes[i]);
-  return count;
+  DecodeInto(begin, end, units);
+  return needed;
 }
 
 int EncodeCp932(const char16_t* units, int count, char* bytes, int capacity,
                 std::uint32_t& error) {
-  if (bytes != nullptr && capacity > 0 && capacity < count) {
+  if (units == nullptr || count <= 0 || capacity < 0) {
+    error = error::InvalidParameter;
+    return 0;
+  }
+  const EncodingTable& table = Encodings();
+  const char16_t* const end = units + count;
+  int needed = 0;
+  for (const char16_t* unit = units; unit < end; ++unit) needed += EncodedLength(table[*unit]);
+  if (bytes == nullptr || capacity == 0) return needed;
+  if (capacity < needed) {
     error = error::InsufficientBuffer;
     return 0;
   }
-  for (int i = 0; bytes != nullptr && capacity > 0 && i < count; ++i)
-    bytes[i] = static_cast<char>(units[i] < 0x80 ? units[i] : u'?');
-  return count;
+  for (const char16_t* unit = units; unit < end; ++unit) {
+    const std::uint16_t code = table[*unit];
+    if (code == NoCode) {
+      *bytes++ = DefaultByte;
+    } else if (code > 0xFF) {
+      *bytes++ = static_cast<char>(code >> 8);
+      *bytes++ = static_cast<char>(code & 0xFF);
+    } else {
+      *bytes++ = static_cast<char>(code);
+    }
+  }
+  return needed;
 }
 
 }  // namespace hq2hd::platform::posix

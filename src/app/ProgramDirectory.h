@@ -1,0 +1,13 @@
+#pragma once
+#include "platform/Text.h"
+
+namespace hq2hd {
+
+inline constexpr TextView ScratchFileName = u"TEMP.TXT";
+inline constexpr TextView WorkFileName = u"JWC_TEMP.TXT";
+
+// The running executable's full name cut after its last "\", ":" or "/";
+// empty (the current directory) when it holds none.
+Text ProgramDirectory();
+
+}  // namespace hq2hd

@@ -1,0 +1,90 @@
+#include "app/RunDriver.h"
+
+#include <new>
+
+#include "MyFunc/CopyFileWithTimes.h"
+#include "MyFunc/SafeFileOps.h"
+#include "app/ProgramDirectory.h"
+#include "app/RewriteRule.h"
+#include "app/WorkFileRestorer.h"
+#include "codec/TextFile.h"
+#include "fs/FileDelete.h"
+#include "fs/FileExists.h"
+#include "report/Catalogue.h"
+#include "report/ConsoleOut.h"
+#include "report/Exception.h"
+
+namespace hq2hd {
+
+namespace {
+
+// Reads the scratch copy and builds the output lines. False when the scratch
+// copy could not be read.
+bool BuildOutput(TextView scratchPath, LineList& output, bool& writeUtf8) {
+  LineList input;
+  try {
+    LoadLines(input, scratchPath);
+  } catch (...) {
+    return false;
+  }
+  writeUtf8 = input.DetectedEncoding() == &Utf8Encoding();
+  for (std::size_t i = 0; i < input.Count(); ++i) {
+    if (IsHqLine(input.Line(i))) {
+      output.Append(RewrittenLine);
+    } else {
+      output.AppendFrom(input, i);
+    }
+  }
+  return true;
+}
+
+bool WriteWorkFile(const LineList& output, TextView workPath, bool writeUtf8) {
+  try {
+    if (writeUtf8) {
+      SaveLines(output, workPath, Utf8Encoding());
+    } else {
+      SaveLines(output, workPath);
+    }
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void Run() {
+  const Text directory = ProgramDirectory();
+  const Text scratchPath = directory + Text(ScratchFileName);
+  const Text workPath = directory + Text(WorkFileName);
+
+  const CopyOutcome copy = CopyFileWithTimes(workPath, scratchPath);
+  if (!copy.completed) {
+    // The work file is untouched; a scratch copy that stopped short is of no use.
+    if (copy.destinationCreated && SafeFileExists(scratchPath)) SafeDeleteFile(scratchPath);
+    return;
+  }
+
+  RemoveFile(workPath);
+  WorkFileRestorer restorer(scratchPath, workPath);
+
+  LineList output;
+  bool writeUtf8 = false;
+  if (!BuildOutput(scratchPath, output, writeUtf8)) return;
+  if (!WriteWorkFile(output, workPath, writeUtf8)) return;
+  restorer.Dismiss();
+
+  if (IsFilePresent(scratchPath, true)) RemoveFile(scratchPath);
+}
+
+}  // namespace
+
+void RunDriver() {
+  try {
+    Run();
+  } catch (const Exception& failure) {
+    WriteFailureReport(failure.ClassName(), failure.Message());
+  } catch (const std::bad_alloc&) {
+    WriteFailureReport("EOutOfMemory", catalogue::OutOfMemory);
+  }
+}
+
+}  // namespace hq2hd

@@ -1,0 +1,77 @@
+#include <limits>
+#include <memory>
+#include <string_view>
+
+#include "codec/FileNameText.h"
+#include "codec/TextFile.h"
+#include "platform/UniqueHandle.h"
+#include "report/Catalogue.h"
+#include "report/Exception.h"
+#include "report/MessageFormat.h"
+#include "report/OsMessage.h"
+#include "fs/IoStatus.h"
+
+namespace hq2hd {
+
+using namespace platform;
+
+namespace {
+
+struct DetectedMark {
+  const Encoding* encoding;
+  std::size_t length;
+};
+
+DetectedMark DetectEncoding(std::string_view bytes) {
+  // Each candidate is made even when an earlier one already matched nothing,
+  // so a file without a mark brings all three into being.
+  for (const Encoding* candidate : {&Utf8Encoding(), &Utf16LeEncoding(), &Utf16BeEncoding()}) {
+    if (bytes.starts_with(candidate->Preamble()))
+      return {candidate, candidate->Preamble().size()};
+  }
+  return {nullptr, 0};
+}
+
+[[noreturn]] void RaiseReadFailure(std::int32_t code, TextView message) {
+  throw EInOutError(Text(message), code);
+}
+
+}  // namespace
+
+void LoadLines(LineList& list, TextView path) {
+  UniqueHandle file(
+      Os().CreateFile(path, GenericRead, FileShareRead, OpenExisting, FileAttributeNormal));
+  if (!file) {
+    Text fullName = AbsoluteNameOrEmpty(path);
+    Text reason = OsMessage(Os().LastError());
+    throw EFOpenError(FormatMessageText(catalogue::CannotOpenFile, {fullName, reason}));
+  }
+  std::uint64_t size = 0;
+  if (!Os().FileSize(file.Get(), size)) {
+    auto code = static_cast<std::int32_t>(Os().LastError());
+    RaiseReadFailure(code, IoFailureMessage(code));
+  }
+  // Counts are signed 32-bit: a larger file is refused, never cut short.
+  if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+    RaiseReadFailure(0, catalogue::FileTooLarge);
+
+  const auto count = static_cast<std::uint32_t>(size);
+  auto buffer = std::make_unique_for_overwrite<char[]>(count == 0 ? 1 : count);
+  std::uint32_t done = 0;
+  if (!Os().ReadFile(file.Get(), buffer.get(), count, done)) {
+    auto code = static_cast<std::int32_t>(Os().LastError());
+    RaiseReadFailure(code, IoFailureMessage(code));
+  }
+  if (done != count) RaiseReadFailure(iocode::ReadShort, catalogue::ReadBeyondEnd);
+  file.Close();
+
+  std::string_view bytes(buffer.get(), count);
+  DetectedMark mark = DetectEncoding(bytes);
+  const Encoding& encoding = mark.encoding != nullptr ? *mark.encoding : list.DefaultEncoding();
+  list.SetDetectedEncoding(encoding);
+  Text text = encoding.Decode(bytes.substr(mark.length));
+  buffer.reset();
+  list.SetText(std::move(text));
+}
+
+}  // namespace hq2hd

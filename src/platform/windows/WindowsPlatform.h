@@ -1,0 +1,56 @@
+#pragma once
+// The Windows backend: each call is the kernel32 service of the same meaning,
+// so codes and last errors are the system's own.
+#include "platform/Platform.h"
+
+namespace hq2hd::platform::windows {
+
+class WindowsPlatform final : public Platform {
+ public:
+  Text ModuleFileName() override;
+  std::uint32_t LastError() override;
+  void SetLastError(std::uint32_t code) override;
+
+  Handle CreateFile(TextView name, std::uint32_t access, std::uint32_t share,
+                    std::uint32_t disposition, std::uint32_t flagsAndAttributes) override;
+  bool ReadFile(Handle file, void* buffer, std::uint32_t count, std::uint32_t& done) override;
+  bool WriteFile(Handle file, const void* buffer, std::uint32_t count,
+                 std::uint32_t& done) override;
+  bool FileSize(Handle file, std::uint64_t& size) override;
+  bool CloseHandle(Handle file) override;
+  bool DeleteFile(TextView name) override;
+  bool RemoveDirectory(TextView name) override;
+  bool MoveFileReplacing(TextView from, TextView to) override;
+  std::uint32_t FileAttributes(TextView name) override;
+  bool FileAttributesEx(TextView name, FileAttributeData& data) override;
+  bool FindFirstEntry(TextView name, std::uint32_t& attributes) override;
+  std::uint32_t FullPathName(TextView name, std::uint32_t bufferLength,
+                             char16_t* buffer) override;
+  bool SetFileTimes(Handle file, const FileTime* creation, const FileTime* lastAccess,
+                    const FileTime* lastWrite) override;
+
+  bool FileTimeToLocalFileTime(FileTime utc, FileTime& local) override;
+  bool LocalFileTimeToFileTime(FileTime local, FileTime& utc) override;
+  bool FileTimeToSystemTime(FileTime time, SystemTime& fields) override;
+  bool SystemTimeToFileTime(const SystemTime& fields, FileTime& time) override;
+
+  std::uint32_t AnsiCodePage() override;
+  std::uint32_t OemCodePage() override;
+  bool CodePageInfo(std::uint32_t codePage) override;
+  int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
+                          int count, char16_t* units, int unitCapacity) override;
+  int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* units,
+                          int count, char* bytes, int byteCapacity) override;
+
+  std::uint32_t ThreadLocale() override;
+  int LowerCase(std::uint32_t locale, const char16_t* source, int count,
+                char16_t* dest) override;
+
+  Handle StdHandle(StdStream stream) override;
+  FileType HandleFileType(Handle file) override;
+  std::uint32_t ConsoleOutputCodePage() override;
+
+  Text SystemMessage(std::uint32_t code) override;
+};
+
+}  // namespace hq2hd::platform::windows
