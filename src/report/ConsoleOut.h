@@ -23,6 +23,8 @@ class ConsoleOut {
   std::int32_t Flush();
   // At process end: writes what is waiting; the outcome is not looked at.
   void CloseAtExit();
+  // Back to the state of a fresh process (tests run many reports in one).
+  void Reset() { *this = ConsoleOut(); }
 
  private:
   ConsoleOut() = default;

@@ -41,7 +41,7 @@ struct DecodedCode {
   bool valid;
 };
 
-DecodedCode DecodeAt(const unsigned char* at, const unsigned char* end) {
+DecodedCode DecodeNonAscii(const unsigned char* at, const unsigned char* end) {
   const unsigned byte = *at;
   const unsigned row = LeadByteRows[byte];
   if (row == 0) return {SingleByteUnits[byte], 1, IsStrictSingleByte(byte)};
@@ -50,24 +50,35 @@ DecodedCode DecodeAt(const unsigned char* at, const unsigned char* end) {
   return unit != 0 ? DecodedCode{unit, 2, true} : DecodedCode{LenientReplacement, 2, false};
 }
 
-// Counts the units; in strict mode -1 when some code is invalid.
-int MeasureDecoded(const unsigned char* at, const unsigned char* end, bool strict) {
-  int units = 0;
-  while (at < end) {
-    const DecodedCode code = DecodeAt(at, end);
-    if (strict && !code.valid) return -1;
-    at += code.length;
-    ++units;
-  }
-  return units;
-}
+enum class DecodeFailure { None, Invalid, Overflow };
 
-void DecodeInto(const unsigned char* at, const unsigned char* end, char16_t* units) {
+// One pass over the bytes. A null `units` only counts. An invalid code in
+// strict mode fails the call even where the output has already run out, as
+// on Windows, so an overflow stops the writing but not the scan.
+template <bool Strict>
+int DecodeRun(const unsigned char* at, const unsigned char* end, char16_t* units, int capacity,
+              DecodeFailure& failure) {
+  int produced = 0;
   while (at < end) {
-    const DecodedCode code = DecodeAt(at, end);
-    *units++ = code.unit;
+    DecodedCode code{*at, 1, true};
+    if (*at >= 0x80) code = DecodeNonAscii(at, end);
+    if (Strict && !code.valid) {
+      failure = DecodeFailure::Invalid;
+      return 0;
+    }
+    if (units != nullptr) {
+      if (produced == capacity) {
+        failure = DecodeFailure::Overflow;
+        if (!Strict) return 0;
+        units = nullptr;
+      } else {
+        units[produced] = code.unit;
+      }
+    }
     at += code.length;
+    ++produced;
   }
+  return failure == DecodeFailure::None ? produced : 0;
 }
 
 constexpr std::uint16_t NoCode = 0xFFFF;  // FF is no lead byte, so no code is FFxx
@@ -113,22 +124,17 @@ int DecodeCp932(std::uint32_t flags, const char* bytes, int count, char16_t* uni
   }
   const auto* begin = reinterpret_cast<const unsigned char*>(bytes);
   const auto* end = begin + count;
-  const int needed = MeasureDecoded(begin, end, (flags & MbErrInvalidChars) != 0);
-  if (needed < 0) {
-    error = error::NoUnicodeTranslation;
-    return 0;
-  }
-  if (units == nullptr || capacity == 0) return needed;
-  if (capacity < needed) {
-    error = error::InsufficientBuffer;
-    return 0;
-  }
-  DecodeInto(begin, end, units);
-  return needed;
+  char16_t* const output = capacity > 0 ? units : nullptr;
+  DecodeFailure failure = DecodeFailure::None;
+  const int produced = (flags & MbErrInvalidChars) != 0
+                           ? DecodeRun<true>(begin, end, output, capacity, failure)
+                           : DecodeRun<false>(begin, end, output, capacity, failure);
+  if (failure == DecodeFailure::Invalid) error = error::NoUnicodeTranslation;
+  if (failure == DecodeFailure::Overflow) error = error::InsufficientBuffer;
+  return produced;
 }
 
-int EncodeCp932(const char16_t* units, int count, char* bytes, int capacity,
-                std::uint32_t& error) {
+int EncodeCp932(const char16_t* units, int count, char* bytes, int capacity, std::uint32_t& error) {
   if (units == nullptr || count <= 0 || capacity < 0) {
     error = error::InvalidParameter;
     return 0;

@@ -14,7 +14,6 @@ int DecodeCp932(std::uint32_t flags, const char* bytes, int count, char16_t* uni
                 std::uint32_t& error);
 
 // WideCharToMultiByte(932, 0, ...) semantics, no default character given.
-int EncodeCp932(const char16_t* units, int count, char* bytes, int capacity,
-                std::uint32_t& error);
+int EncodeCp932(const char16_t* units, int count, char* bytes, int capacity, std::uint32_t& error);
 
 }  // namespace hq2hd::platform::posix

@@ -44,6 +44,13 @@ int OpenRetrying(const std::string& path, int flags, mode_t mode) {
   return fd;
 }
 
+// A descriptor that is open but not for this direction reads as EBADF; Windows
+// calls that "access denied", keeping "invalid handle" for a closed one.
+std::uint32_t TransferError(int errnum, int fd) {
+  if (errnum == EBADF && ::fcntl(fd, F_GETFL) != -1) return error::AccessDenied;
+  return WindowsErrorFromErrno(errnum);
+}
+
 timespec TimeSpecFor(const FileTime* time) {
   if (time == nullptr || time->ticks == 0) return timespec{0, UTIME_OMIT};
   const UnixTime unix = UnixFromFileTime(*time);
@@ -111,7 +118,7 @@ bool PosixPlatform::ReadFile(Handle file, void* buffer, std::uint32_t count,
   do {
     result = ::read(*fd, buffer, count);
   } while (result < 0 && errno == EINTR);
-  if (result < 0) return Fail(WindowsErrorFromErrno(errno));
+  if (result < 0) return Fail(TransferError(errno, *fd));
   done = static_cast<std::uint32_t>(result);
   return true;
 }
@@ -125,7 +132,7 @@ bool PosixPlatform::WriteFile(Handle file, const void* buffer, std::uint32_t cou
   do {
     result = ::write(*fd, buffer, count);
   } while (result < 0 && errno == EINTR);
-  if (result < 0) return Fail(WindowsErrorFromErrno(errno));
+  if (result < 0) return Fail(TransferError(errno, *fd));
   done = static_cast<std::uint32_t>(result);
   return true;
 }

@@ -46,9 +46,8 @@ void WindowsPlatform::SetLastError(std::uint32_t code) { ::SetLastError(code); }
 
 Text WindowsPlatform::SystemMessage(std::uint32_t code) {
   wchar_t* allocated = nullptr;
-  const DWORD length =
-      ::FormatMessageW(SystemMessageFlags, nullptr, code, 0,
-                       reinterpret_cast<wchar_t*>(&allocated), 0, nullptr);
+  const DWORD length = ::FormatMessageW(SystemMessageFlags, nullptr, code, 0,
+                                        reinterpret_cast<wchar_t*>(&allocated), 0, nullptr);
   const LocalText owner(allocated);
   if (length == 0 || owner == nullptr) return Text();
   return Text(AsUnits(owner.get()), length);

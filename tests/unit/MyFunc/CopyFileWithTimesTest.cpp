@@ -1,0 +1,200 @@
+// The block copy: passes, bytes, times, and which failures reach the caller.
+#include "MyFunc/CopyFileWithTimes.h"
+
+#include <gtest/gtest.h>
+
+#include "MyFunc/SafeFileOps.h"
+#include "fs/IoStatus.h"
+#include "platform/UniqueHandle.h"
+#include "report/Exception.h"
+#include "support/FaultyPlatform.h"
+#include "support/TempDir.h"
+
+namespace hq2hd::testing {
+namespace {
+
+using platform::FileTime;
+
+class CopyTest : public ::testing::Test {
+ protected:
+  CopyTest() : scope_(platform_) { IoStatus::Take(); }
+  ~CopyTest() override { IoStatus::Take(); }
+
+  std::filesystem::path Source() const { return dir_.Path() / "src.txt"; }
+  std::filesystem::path Destination() const { return dir_.Path() / "dst.txt"; }
+  CopyOutcome Copy() { return CopyFileWithTimes(dir_.Name("src.txt"), dir_.Name("dst.txt")); }
+
+  TempDir dir_;
+  FaultyPlatform platform_;
+
+ private:
+  platform::ScopedPlatform scope_;
+};
+
+std::string Pattern(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 31 % 251);
+  return bytes;
+}
+
+struct SizeCase {
+  std::size_t size;
+  int passes;
+};
+
+class CopySizeTest : public CopyTest, public ::testing::WithParamInterface<SizeCase> {};
+
+TEST_P(CopySizeTest, CopiesEveryByteInBlockPasses) {
+  const std::string bytes = Pattern(GetParam().size);
+  WriteBytes(Source(), bytes);
+  CopyOutcome outcome = Copy();
+  EXPECT_TRUE(outcome.completed);
+  EXPECT_TRUE(outcome.destinationCreated);
+  EXPECT_EQ(ReadBytes(Destination()), bytes);
+  EXPECT_EQ(platform_.readFault.calls, GetParam().passes);
+  EXPECT_EQ(ReadBytes(Source()), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CopySizeTest,
+                         ::testing::Values(SizeCase{0, 1}, SizeCase{4096, 2}, SizeCase{10000, 4}));
+
+FileTime TimesOf(const std::filesystem::path& file, int which) {
+  platform::FileAttributeData data;
+  EXPECT_TRUE(platform::Os().FileAttributesEx(ToText(file), data));
+  return which == 0 ? data.creation : which == 1 ? data.lastAccess : data.lastWrite;
+}
+
+TEST_F(CopyTest, DestinationGetsSourceTimesCutToMilliseconds) {
+  WriteBytes(Source(), "abc");
+  WriteBytes(Destination(), "old content that is longer");
+  // 2021-05-06 07:08:09.1234567 UTC, with units below a millisecond.
+  const FileTime stamp{132647272891234567ull};
+  {
+    platform::UniqueHandle file(platform::Os().CreateFile(
+        ToText(Source()), platform::GenericWrite, platform::FileShareWrite, platform::OpenExisting,
+        platform::FileAttributeNormal));
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(platform::Os().SetFileTimes(file.Get(), &stamp, &stamp, &stamp));
+  }
+  ASSERT_TRUE(Copy().completed);
+  const FileTime cut{stamp.ticks - stamp.ticks % 10000};
+  EXPECT_EQ(TimesOf(Destination(), 2), cut);
+  EXPECT_EQ(TimesOf(Destination(), 1), cut);
+#ifdef _WIN32
+  EXPECT_EQ(TimesOf(Destination(), 0), cut);
+#endif
+  EXPECT_EQ(ReadBytes(Destination()), "abc");
+}
+
+TEST_F(CopyTest, MissingSourceRaisesFileNotFoundAndCreatesNothing) {
+  try {
+    Copy();
+    FAIL() << "no failure";
+  } catch (const EFileNotFoundException& failure) {
+    EXPECT_EQ(failure.Message(), u"指定されたファイルが見つかりません");
+  }
+  EXPECT_FALSE(std::filesystem::exists(Destination()));
+}
+
+TEST_F(CopyTest, SourceInMissingFolderRaisesDirectoryNotFound) {
+  try {
+    CopyFileWithTimes(dir_.Name("none/src.txt"), dir_.Name("dst.txt"));
+    FAIL() << "no failure";
+  } catch (const EDirectoryNotFoundException& failure) {
+    EXPECT_EQ(failure.Message(), u"指定されたパスが見つかりません");
+  }
+}
+
+TEST_F(CopyTest, SourceThatCannotBeOpenedRaises103NotTheSystemCode) {
+  WriteBytes(Source(), "abc");
+  platform_.createFault = {1, 32};
+  try {
+    Copy();
+    FAIL() << "no failure";
+  } catch (const EInOutError& failure) {
+    EXPECT_EQ(failure.ErrorCode(), 103);
+    EXPECT_EQ(failure.Message(), u"I/O エラー 103");
+  }
+  EXPECT_FALSE(std::filesystem::exists(Destination()));
+  EXPECT_EQ(IoStatus::Peek(), 0);
+}
+
+TEST_F(CopyTest, DestinationThatCannotBeCreatedKeepsOldContentAndIsNotComplete) {
+  WriteBytes(Source(), "new");
+  WriteBytes(Destination(), "old");
+  platform_.createFault = {2, 5};
+  CopyOutcome outcome = Copy();
+  EXPECT_FALSE(outcome.completed);
+  EXPECT_FALSE(outcome.destinationCreated);
+  EXPECT_EQ(ReadBytes(Destination()), "old");
+}
+
+TEST_F(CopyTest, RefusedBlockWriteDeletesDestination) {
+  WriteBytes(Source(), Pattern(10000));
+  platform_.writeFault = {2, 112};
+  CopyOutcome outcome = Copy();
+  EXPECT_FALSE(outcome.completed);
+  EXPECT_FALSE(std::filesystem::exists(Destination()));
+}
+
+TEST_F(CopyTest, ShortWriteEndsTheLoopIncomplete) {
+  WriteBytes(Source(), Pattern(10000));
+  platform_.shortWriteAt = 1;
+  CopyOutcome outcome = Copy();
+  EXPECT_FALSE(outcome.completed);
+  EXPECT_TRUE(outcome.destinationCreated);
+  EXPECT_EQ(ReadBytes(Destination()), Pattern(2048));
+}
+
+TEST_F(CopyTest, FailedDestinationCloseIsIncompleteAndAbsorbed) {
+  WriteBytes(Source(), "abc");
+  platform_.closeFault = {1, 5};
+  CopyOutcome outcome = Copy();
+  EXPECT_FALSE(outcome.completed);
+  EXPECT_TRUE(std::filesystem::exists(Destination()));
+}
+
+TEST_F(CopyTest, FailedSourceCloseReaches103AfterACompleteCopy) {
+  WriteBytes(Source(), "abc");
+  // Closes: the destination, the time writes' three handles, then the source.
+  platform_.closeFault = {5, 5};
+  try {
+    Copy();
+    FAIL() << "no failure";
+  } catch (const EInOutError& failure) {
+    EXPECT_EQ(failure.ErrorCode(), 103);
+  }
+  EXPECT_EQ(ReadBytes(Destination()), "abc");
+}
+
+struct SafeCase {
+  const char* name;
+  const char* entry;  // what to make: "file", "dir" or nothing
+  bool exists;
+  bool deleted;
+};
+
+class SafeFileOpsTest : public CopyTest, public ::testing::WithParamInterface<SafeCase> {};
+
+TEST_P(SafeFileOpsTest, AnswersWithoutRaising) {
+  const std::string entry = GetParam().entry;
+  if (entry == "file") WriteBytes(dir_.Path() / "x", "x");
+  if (entry == "dir") std::filesystem::create_directory(dir_.Path() / "x");
+  EXPECT_EQ(SafeFileExists(dir_.Name("x")), GetParam().exists);
+  EXPECT_EQ(SafeDeleteFile(dir_.Name("x")), GetParam().deleted);
+  EXPECT_EQ(std::filesystem::exists(dir_.Path() / "x"), entry == "dir");
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, SafeFileOpsTest,
+                         ::testing::Values(SafeCase{"File", "file", true, true},
+                                           SafeCase{"Missing", "", false, false},
+                                           SafeCase{"Directory", "dir", false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SafeFileOpsEmptyName, IsFalseWithoutAskingThePlatform) {
+  EXPECT_FALSE(SafeFileExists(u""));
+  EXPECT_FALSE(SafeDeleteFile(u""));
+}
+
+}  // namespace
+}  // namespace hq2hd::testing

@@ -1,0 +1,73 @@
+// Whole runs: the work file's bytes before and after, with nothing left over
+// and nothing printed.
+#include <gtest/gtest.h>
+
+#include "support/RunFixture.h"
+
+namespace hq2hd::testing {
+namespace {
+
+using namespace std::string_literals;
+
+struct BytesCase {
+  const char* name;
+  std::string input;
+  std::string expected;
+};
+
+class RunDriverBytesTest : public RunFixture, public ::testing::WithParamInterface<BytesCase> {};
+
+TEST_P(RunDriverBytesTest, RewritesWorkFileExactly) {
+  WriteBytes(WorkFile(), GetParam().input);
+  Run();
+  EXPECT_EQ(ReadBytes(WorkFile()), GetParam().expected);
+  EXPECT_EQ(Listing(), (std::set<std::string>{"JWC_TEMP.TXT"}));
+  EXPECT_EQ(platform_.stdoutBytes, "");
+}
+
+const BytesCase bytesCases[] = {
+    {"Empty", "", ""},
+    {"OnlyUtf8Mark", "\xEF\xBB\xBF", "\xEF\xBB\xBF"},
+    {"NoFinalBreak", "a\r\nb", "a\r\nb\r\n"},
+    {"CrOnly", "a\rb\r", "a\r\nb\r\n"},
+    {"LfOnly", "a\nb\n", "a\r\nb\r\n"},
+    {"LfThenCrEndsTwoLines", "a\n\rb", "a\r\n\r\nb\r\n"},
+    {"CrCrLf", "a\r\r\nb", "a\r\n\r\nb\r\n"},
+    {"OneEmptyLine", "\r\n", "\r\n"},
+    {"TrailingEmptyLineKept", "a\r\n\r\n", "a\r\n\r\n"},
+    {"JapaneseInCodePage932", "\x82\xA0\r\n", "\x82\xA0\r\n"},
+    {"Utf8WithMarkKept", "\xEF\xBB\xBF\xC3\xA9\r\n", "\xEF\xBB\xBF\xC3\xA9\r\n"},
+    {"Utf8HqWithoutBreak", "\xEF\xBB\xBFhq", "\xEF\xBB\xBFhd\r\n"},
+    {"Utf16LeWrittenInAnsi", "\xFF\xFEh\0q\0\r\0\n\0"s, "hd\r\n"},
+    {"Utf16Be", "\xFE\xFF\0a"s, "a\r\n"},
+    {"Utf16OddByteIgnored", "\xFF\xFE"s "a\0b"s, "a\r\n"},
+    {"Utf16LeMarkThenNul", "\xFF\xFE\0\0"s, "\0\r\n"s},
+    {"RuleInAnyCaseAndBlanks", "a\r\n  HQ\t\r\nhq\r\nhqx\r\n", "a\r\nhd\r\nhd\r\nhqx\r\n"},
+    {"MixedCases", "Hq\r\nhQ\r\n\x01hq\x1F\r\n", "hd\r\nhd\r\nhd\r\n"},
+    {"NearMissesPass", "h q\r\nhq1\r\nhqhq\r\n   \r\nxhq\r\n", "h q\r\nhq1\r\nhqhq\r\n   \r\nxhq\r\n"},
+    {"FullWidthDoesNotMatch", "\xEF\xBB\xBF\xEF\xBD\x88\xEF\xBD\x91\r\n",
+     "\xEF\xBB\xBF\xEF\xBD\x88\xEF\xBD\x91\r\n"},
+    {"FullWidthInCodePage932", "\x82\x88\x82\x91\r\n", "\x82\x88\x82\x91\r\n"},
+    {"NulIsOrdinary", "a\0b\r\nhq"s, "a\0b\r\nhd\r\n"s},
+    {"Utf16WithoutMarkRoundTrips", "h\0q\0\r\0\n\0"s, "h\0q\0\r\n\0\r\n"s},
+    {"Utf8MarkInAnsiFileStaysAnsi", "hq\r\n\xEF\xBB\xBF", "hd\r\n\xEF\xBB\xBF\r\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, RunDriverBytesTest, ::testing::ValuesIn(bytesCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RunFixture, LargeFileRoundTripsInBlocks) {
+  std::string input, expected;
+  for (int i = 0; input.size() < 100000; ++i) {
+    bool hq = i % 7 == 3;
+    input += hq ? " Hq \r\n" : "line " + std::to_string(i) + "\r\n";
+    expected += hq ? "hd\r\n" : "line " + std::to_string(i) + "\r\n";
+  }
+  WriteBytes(WorkFile(), input);
+  Run();
+  EXPECT_EQ(ReadBytes(WorkFile()), expected);
+  EXPECT_EQ(Listing(), (std::set<std::string>{"JWC_TEMP.TXT"}));
+}
+
+}  // namespace
+}  // namespace hq2hd::testing

@@ -1,0 +1,173 @@
+// Runs that meet a failure: what is printed, and that the host's bytes are
+// always in the work file afterwards (or, if even that cannot be, in the
+// scratch copy).
+#include <gtest/gtest.h>
+
+#include "app/RunDriver.h"
+#include "fs/IoStatus.h"
+#include "report/Exception.h"
+#include "support/RunFixture.h"
+
+namespace hq2hd::testing {
+namespace {
+
+const std::string hostBytes = "a\r\nhq\r\n\x82\xA0\r\n";
+const std::string rewrittenBytes = "a\r\nhd\r\n\x82\xA0\r\n";
+const std::set<std::string> onlyWorkFile{"JWC_TEMP.TXT"};
+
+// Reads and writes of a run on a small file: the copy reads twice (the data,
+// then the end) and writes twice; the codec then reads once and writes the
+// body once (code page 932 has no preamble).
+constexpr int copyReads = 2, copyWrites = 2;
+
+struct FaultCase {
+  const char* name;
+  void (*arrange)(FaultyPlatform&);
+};
+
+class RunDriverFaultTest : public RunFixture, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(RunDriverFaultTest, HostBytesStayInWorkFileSilently) {
+  WriteBytes(WorkFile(), hostBytes);
+  GetParam().arrange(platform_);
+  Run();
+  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(Listing(), onlyWorkFile);
+  EXPECT_EQ(platform_.stdoutBytes, "");
+}
+
+const FaultCase faultCases[] = {
+    // The copy stops short: the work file was never deleted.
+    {"CopyWriteShort", [](FaultyPlatform& p) { p.shortWriteAt = 1; }},
+    {"CopyWriteDiskFull", [](FaultyPlatform& p) { p.writeFault = {1, 112}; }},
+    {"CopyReadFails", [](FaultyPlatform& p) { p.readFault = {1, 23}; }},
+    {"CopyReadShortThenEnd", [](FaultyPlatform& p) { p.shortReadAt = 1; }},
+    {"ScratchCloseFails", [](FaultyPlatform& p) { p.closeFault = {2, 5}; }},
+    // The work file is gone when these happen: the scratch copy is put back.
+    {"LoadReadFails", [](FaultyPlatform& p) { p.readFault = {copyReads + 1, 38}; }},
+    {"LoadReadShort", [](FaultyPlatform& p) { p.shortReadAt = copyReads + 1; }},
+    {"LoadFileTooLarge",
+     [](FaultyPlatform& p) {
+       p.overrideSize = true;
+       p.reportedSize = 0x80000000ull;
+     }},
+    {"LoadOpenFails",
+     [](FaultyPlatform& p) {
+       p.createFaultName = u"TEMP.TXT";
+       // Open of the copy's source is the work file; the codec's open is the third.
+       p.createFault = {2, 32};
+     }},
+    {"SaveWriteFails",
+     [](FaultyPlatform& p) { p.writeFault = {copyWrites + 1, 112, true}; }},
+    {"SaveWriteShortThenFails",
+     [](FaultyPlatform& p) {
+       p.shortWriteAt = copyWrites + 1;
+       p.writeFault = {copyWrites + 2, 112, true};
+     }},
+    {"SaveCreateFails",
+     [](FaultyPlatform& p) {
+       p.createFaultName = u"JWC_TEMP.TXT";
+       p.createFault = {2, 5};
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, RunDriverFaultTest, ::testing::ValuesIn(faultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RunFixture, SaveWriteShortThenCompletedIsSuccess) {
+  WriteBytes(WorkFile(), hostBytes);
+  platform_.shortWriteAt = copyWrites + 1;
+  Run();
+  EXPECT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
+  EXPECT_EQ(Listing(), onlyWorkFile);
+}
+
+TEST_F(RunFixture, StaleScratchCopyThatCannotBeCreatedIsNeverTakenForTheHostsData) {
+  const std::string stale = "STALE\r\nXXXXXXXXXXXX";  // same size as the host's bytes
+  ASSERT_EQ(stale.size(), hostBytes.size());
+  WriteBytes(WorkFile(), hostBytes);
+  WriteBytes(ScratchFile(), stale);
+  platform_.createFaultName = u"TEMP.TXT";
+  platform_.createFault = {1, 32};
+  Run();
+  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(ReadBytes(ScratchFile()), stale);
+  EXPECT_EQ(platform_.stdoutBytes, "");
+}
+
+TEST_F(RunFixture, InvalidUtf8AfterMarkGivesTheFileBack) {
+  const std::string invalid = "\xEF\xBB\xBF" "a\xFF\r\nhq\r\n";
+  WriteBytes(WorkFile(), invalid);
+  Run();
+  EXPECT_EQ(ReadBytes(WorkFile()), invalid);
+  EXPECT_EQ(Listing(), onlyWorkFile);
+  EXPECT_EQ(platform_.stdoutBytes, "");
+}
+
+TEST_F(RunFixture, RestoreRefusedLeavesHostBytesInScratchCopy) {
+  WriteBytes(WorkFile(), hostBytes);
+  platform_.readFault = {copyReads + 1, 23};
+  platform_.moveFault = {1, 5};
+  Run();
+  EXPECT_FALSE(std::filesystem::exists(WorkFile()));
+  EXPECT_EQ(ReadBytes(ScratchFile()), hostBytes);
+}
+
+TEST_F(RunFixture, MissingWorkFileIsReportedAndNothingIsCreated) {
+  Run();
+  EXPECT_EQ(platform_.stdoutBytes,
+            ReportBytes(u"EFileNotFoundException: 指定されたファイルが見つかりません"));
+  EXPECT_TRUE(Listing().empty());
+}
+
+TEST_F(RunFixture, WorkFileThatIsAFolderIsReportedAndLeftAlone) {
+  std::filesystem::create_directory(WorkFile());
+  Run();
+  EXPECT_EQ(platform_.stdoutBytes,
+            ReportBytes(u"EFileNotFoundException: 指定されたファイルが見つかりません"));
+  EXPECT_TRUE(std::filesystem::is_directory(WorkFile()));
+  EXPECT_EQ(Listing(), onlyWorkFile);
+}
+
+TEST_F(RunFixture, WorkFileThatCannotBeOpenedReports103) {
+  WriteBytes(WorkFile(), hostBytes);
+  platform_.createFault = {1, 32};
+  Run();
+  EXPECT_EQ(platform_.stdoutBytes, ReportBytes(u"EInOutError: I/O エラー 103"));
+  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(Listing(), onlyWorkFile);
+}
+
+TEST_F(RunFixture, LowerCasingFailureIsReportedAndHostBytesComeBack) {
+  WriteBytes(WorkFile(), hostBytes);
+  platform_.lowerCaseFault = {1, 87};
+  Run();
+  const std::string head = ReportBytes(u"EOSError: システム エラー。コード: 87。");
+  ASSERT_GE(platform_.stdoutBytes.size(), head.size());
+  EXPECT_EQ(platform_.stdoutBytes.substr(0, head.size()), head);
+  EXPECT_TRUE(platform_.stdoutBytes.ends_with("\r\n"));
+  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(Listing(), onlyWorkFile);
+}
+
+TEST_F(RunFixture, ReportWithoutUsableOutputEscapesWith105) {
+  platform_.stdoutType = platform::FileType::Unknown;
+  try {
+    Run();
+    FAIL() << "the report's check did not raise";
+  } catch (const EInOutError& failure) {
+    EXPECT_EQ(failure.ErrorCode(), 105);
+  }
+  EXPECT_EQ(platform_.stdoutBytes, "");
+}
+
+TEST_F(RunFixture, ConsoleReportIsWrittenAtItsLineEnd) {
+  platform_.stdoutType = platform::FileType::Char;
+  RunDriver();
+  // Not yet closed: on a console the line is out as soon as it ends.
+  EXPECT_FALSE(platform_.stdoutBytes.empty());
+  EXPECT_TRUE(platform_.stdoutBytes.starts_with("EFileNotFoundException: "));
+}
+
+}  // namespace
+}  // namespace hq2hd::testing
