@@ -14,7 +14,9 @@ Text FaultyPlatform::ModuleFileName() {
 
 Handle FaultyPlatform::CreateFile(TextView name, std::uint32_t access, std::uint32_t share,
                                   std::uint32_t disposition, std::uint32_t flags) {
-  bool applies = createFaultName.empty() || name.find(createFaultName) != TextView::npos;
+  std::size_t leafStart = name.find_last_of(u"\\/");
+  TextView leaf = leafStart == TextView::npos ? name : name.substr(leafStart + 1);
+  bool applies = createFaultName.empty() || leaf == createFaultName;
   if (applies && createFault.Hit()) {
     SetLastError(createFault.error);
     return InvalidHandle;

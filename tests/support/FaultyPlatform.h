@@ -36,7 +36,7 @@ class FaultyPlatform : public ForwardingPlatform {
   std::string stderrBytes;
 
   CallFault createFault, readFault, writeFault, closeFault, moveFault, lowerCaseFault;
-  // Which file a create fault applies to (a substring of the name); any when empty.
+  // The file name (without folder) that a create fault applies to; any when empty.
   Text createFaultName;
   // The n-th read or write takes only half of what it was given, reporting success.
   int shortReadAt = 0, shortWriteAt = 0;

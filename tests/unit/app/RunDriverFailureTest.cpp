@@ -41,8 +41,7 @@ const FaultCase faultCases[] = {
     {"CopyWriteShort", [](FaultyPlatform& p) { p.shortWriteAt = 1; }},
     {"CopyWriteDiskFull", [](FaultyPlatform& p) { p.writeFault = {1, 112}; }},
     {"CopyReadFails", [](FaultyPlatform& p) { p.readFault = {1, 23}; }},
-    {"CopyReadShortThenEnd", [](FaultyPlatform& p) { p.shortReadAt = 1; }},
-    {"ScratchCloseFails", [](FaultyPlatform& p) { p.closeFault = {2, 5}; }},
+    {"ScratchCloseFails", [](FaultyPlatform& p) { p.closeFault = {1, 5}; }},
     // The work file is gone when these happen: the scratch copy is put back.
     {"LoadReadFails", [](FaultyPlatform& p) { p.readFault = {copyReads + 1, 38}; }},
     {"LoadReadShort", [](FaultyPlatform& p) { p.shortReadAt = copyReads + 1; }},
@@ -54,8 +53,9 @@ const FaultCase faultCases[] = {
     {"LoadOpenFails",
      [](FaultyPlatform& p) {
        p.createFaultName = u"TEMP.TXT";
-       // Open of the copy's source is the work file; the codec's open is the third.
-       p.createFault = {2, 32};
+       // The scratch copy is opened by the copy's create, by its three time
+       // writes, and then by the codec.
+       p.createFault = {5, 32};
      }},
     {"SaveWriteFails",
      [](FaultyPlatform& p) { p.writeFault = {copyWrites + 1, 112, true}; }},
@@ -83,7 +83,7 @@ TEST_F(RunFixture, SaveWriteShortThenCompletedIsSuccess) {
 }
 
 TEST_F(RunFixture, StaleScratchCopyThatCannotBeCreatedIsNeverTakenForTheHostsData) {
-  const std::string stale = "STALE\r\nXXXXXXXXXXXX";  // same size as the host's bytes
+  const std::string stale = "STALE\r\nXXXX";  // same size as the host's bytes
   ASSERT_EQ(stale.size(), hostBytes.size());
   WriteBytes(WorkFile(), hostBytes);
   WriteBytes(ScratchFile(), stale);

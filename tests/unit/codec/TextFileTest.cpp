@@ -48,7 +48,6 @@ TEST_P(LoadLinesTest, DetectsEncodingAndSplitsLines) {
 const LoadCase loadCases[] = {
     {"Empty", "", Expect::Ansi, {}},
     {"MarkOnly", "\xEF\xBB\xBF", Expect::Utf8, {}},
-    {"ShortMarkIsAnsi", "\xEF\xBB", Expect::Ansi, {}},
     {"CrLfLfCr", "a\r\nb\nc\rd", Expect::Ansi, {u"a", u"b", u"c", u"d"}},
     {"LfCrIsTwoBreaks", "a\n\rb", Expect::Ansi, {u"a", u"", u"b"}},
     {"Hiragana", "\x82\xA0", Expect::Ansi, {u"\u3042"}},
