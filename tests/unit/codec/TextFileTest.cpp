@@ -143,7 +143,7 @@ TEST(SaveLinesTest, MissingFolderRaisesCreateErrorAndCreatesNothing) {
   TempDir dir;
   LineList list;
   list.Append(u"a");
-  const Text path = dir.Name("no/such/out.txt");
+  const Text path = ToText(dir.Path() / "no" / "such" / "out.txt");
   try {
     SaveLines(list, path);
     FAIL() << "no failure";
