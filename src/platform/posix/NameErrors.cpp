@@ -13,11 +13,9 @@ bool DirectoryOnTheWayMissing(const std::string& path) {
   std::size_t end = path.size();
   while (end > 1 && path[end - 1] == '/') --end;
   const std::size_t slash = path.rfind('/', end - 1);
-  std::string parent;
-  if (slash == std::string::npos)
-    parent = ".";
-  else
-    parent = slash == 0 ? std::string("/") : path.substr(0, slash);
+  // The root keeps its one "/"; a bare name lives in the current directory.
+  const std::string parent =
+      slash == std::string::npos ? std::string(1, '.') : path.substr(0, slash == 0 ? 1 : slash);
   struct stat info {};
   return ::stat(parent.c_str(), &info) != 0 || !S_ISDIR(info.st_mode);
 }

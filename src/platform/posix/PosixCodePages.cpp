@@ -25,8 +25,12 @@ int Failed(std::uint32_t code) {
   return 0;
 }
 
-// 0 from a conversion of a non-empty input is always a failure; pass its code on.
-int Finished(int result, std::uint32_t code) {
+// 0 from a conversion of a non-empty input is always a failure; its code
+// becomes the last error.
+template <typename Conversion>
+int Convert(Conversion conversion) {
+  std::uint32_t code = error::Success;
+  const int result = conversion(code);
   if (result == 0) StoreLastError(code);
   return result;
 }
@@ -56,16 +60,21 @@ int PosixPlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t fla
                                        const char* bytes, int count, char16_t* units,
                                        int unitCapacity) {
   if (bytes == nullptr || count <= 0 || unitCapacity < 0) return Failed(error::InvalidParameter);
-  std::uint32_t code = error::Success;
   switch (const std::uint32_t resolved = Resolve(codePage)) {
     case CodePageUtf8:
       if ((flags & ~MbErrInvalidChars) != 0) return Failed(kInvalidFlags);
-      return Finished(DecodeUtf8(flags, bytes, count, units, unitCapacity, code), code);
+      return Convert([&](std::uint32_t& code) {
+        return DecodeUtf8(flags, bytes, count, units, unitCapacity, code);
+      });
     case kShiftJis:
-      return Finished(DecodeCp932(flags, bytes, count, units, unitCapacity, code), code);
+      return Convert([&](std::uint32_t& code) {
+        return DecodeCp932(flags, bytes, count, units, unitCapacity, code);
+      });
     case CodePageUsAscii:
     case CodePageWindows1252:
-      return Finished(DecodeSingleByte(resolved, bytes, count, units, unitCapacity, code), code);
+      return Convert([&](std::uint32_t& code) {
+        return DecodeSingleByte(resolved, bytes, count, units, unitCapacity, code);
+      });
     default:
       return Failed(error::InvalidParameter);
   }
@@ -75,20 +84,25 @@ int PosixPlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t fla
                                        const char16_t* units, int count, char* bytes,
                                        int byteCapacity) {
   if (units == nullptr || count <= 0 || byteCapacity < 0) return Failed(error::InvalidParameter);
-  std::uint32_t code = error::Success;
   switch (const std::uint32_t resolved = Resolve(codePage)) {
     case CodePageUtf8:
       if ((flags & ~WcErrInvalidChars) != 0) return Failed(kInvalidFlags);
-      return Finished(EncodeUtf8(flags, units, count, bytes, byteCapacity, code), code);
+      return Convert([&](std::uint32_t& code) {
+        return EncodeUtf8(flags, units, count, bytes, byteCapacity, code);
+      });
     case kShiftJis:
       // Only the plain conversion is offered; a flag asking for more is
       // refused rather than ignored.
       if (flags != 0) return Failed(kInvalidFlags);
-      return Finished(EncodeCp932(units, count, bytes, byteCapacity, code), code);
+      return Convert([&](std::uint32_t& code) {
+        return EncodeCp932(units, count, bytes, byteCapacity, code);
+      });
     case CodePageUsAscii:
     case CodePageWindows1252:
       if (flags != 0) return Failed(kInvalidFlags);
-      return Finished(EncodeSingleByte(resolved, units, count, bytes, byteCapacity, code), code);
+      return Convert([&](std::uint32_t& code) {
+        return EncodeSingleByte(resolved, units, count, bytes, byteCapacity, code);
+      });
     default:
       return Failed(error::InvalidParameter);
   }

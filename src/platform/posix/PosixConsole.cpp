@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-
 #include "platform/posix/PosixPlatform.h"
 
 namespace hq2hd::platform::posix {

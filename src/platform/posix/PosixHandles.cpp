@@ -109,8 +109,7 @@ Handle PosixPlatform::CreateFile(TextView name, std::uint32_t access, std::uint3
   return static_cast<Handle>(opened.Release());
 }
 
-bool PosixPlatform::ReadFile(Handle file, void* buffer, std::uint32_t count,
-                             std::uint32_t& done) {
+bool PosixPlatform::ReadFile(Handle file, void* buffer, std::uint32_t count, std::uint32_t& done) {
   done = 0;
   const std::optional<int> fd = DescriptorOf(file);
   if (!fd) return Fail(error::InvalidHandle);

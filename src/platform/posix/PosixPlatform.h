@@ -30,8 +30,7 @@ class PosixPlatform final : public Platform {
   std::uint32_t FileAttributes(TextView name) override;
   bool FileAttributesEx(TextView name, FileAttributeData& data) override;
   bool FindFirstEntry(TextView name, std::uint32_t& attributes) override;
-  std::uint32_t FullPathName(TextView name, std::uint32_t bufferLength,
-                             char16_t* buffer) override;
+  std::uint32_t FullPathName(TextView name, std::uint32_t bufferLength, char16_t* buffer) override;
   bool SetFileTimes(Handle file, const FileTime* creation, const FileTime* lastAccess,
                     const FileTime* lastWrite) override;
 
@@ -43,8 +42,8 @@ class PosixPlatform final : public Platform {
   std::uint32_t AnsiCodePage() override;
   std::uint32_t OemCodePage() override;
   bool CodePageInfo(std::uint32_t codePage) override;
-  int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
-                          int count, char16_t* units, int unitCapacity) override;
+  int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes, int count,
+                          char16_t* units, int unitCapacity) override;
   int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* units,
                           int count, char* bytes, int byteCapacity) override;
 

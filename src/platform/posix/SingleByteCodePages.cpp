@@ -38,7 +38,8 @@ int DecodeSingleByte(std::uint32_t codePage, const char* bytes, int count, char1
     error = error::InsufficientBuffer;
     return 0;
   }
-  for (int i = 0; i < count; ++i) units[i] = DecodeByte(codePage, static_cast<unsigned char>(bytes[i]));
+  for (int i = 0; i < count; ++i)
+    units[i] = DecodeByte(codePage, static_cast<unsigned char>(bytes[i]));
   return count;
 }
 

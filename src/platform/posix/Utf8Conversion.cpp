@@ -27,6 +27,13 @@ class Sink {
     if (out_ != nullptr) std::memcpy(out_ + written_, units, sizeof(Unit) * length);
     written_ += length;
   }
+  // ASCII runs, the bulk of a work file, are copied a run at a time.
+  template <typename Source>
+  void PutRun(const Source* source, int length) {
+    if (out_ != nullptr)
+      for (int i = 0; i < length; ++i) out_[written_ + i] = static_cast<Unit>(source[i]);
+    written_ += length;
+  }
   int Written() const { return written_; }
 
  private:
@@ -45,8 +52,12 @@ int DecodeUtf8(std::uint32_t flags, const char* bytes, int count, char16_t* unit
   const auto* end = at + count;
   while (at < end) {
     if (*at < 0x80) {
-      if (!sink.Room(1)) break;
-      sink.Put(*at++);
+      const unsigned char* runEnd = at + 1;
+      while (runEnd < end && *runEnd < 0x80) ++runEnd;
+      const auto run = static_cast<int>(runEnd - at);
+      if (!sink.Room(run)) break;
+      sink.PutRun(at, run);
+      at = runEnd;
       continue;
     }
     char32_t codePoint = 0;
@@ -86,11 +97,14 @@ int EncodeUtf8(std::uint32_t flags, const char16_t* units, int count, char* byte
   for (int i = 0; i < count; ++i) {
     const char16_t unit = units[i];
     if (unit < 0x80) {
-      if (!sink.Room(1)) {
+      int runEnd = i + 1;
+      while (runEnd < count && units[runEnd] < 0x80) ++runEnd;
+      if (!sink.Room(runEnd - i)) {
         error = error::InsufficientBuffer;
         return 0;
       }
-      sink.Put(static_cast<char>(unit));
+      sink.PutRun(units + i, runEnd - i);
+      i = runEnd - 1;
       continue;
     }
     char32_t codePoint = unit;
