@@ -98,4 +98,8 @@ FileType FaultyPlatform::HandleFileType(Handle file) {
   return Inner().HandleFileType(file);
 }
 
+std::uint32_t FaultyPlatform::ConsoleOutputCodePage() {
+  return consoleCodePage != 0 ? consoleCodePage : Inner().ConsoleOutputCodePage();
+}
+
 }  // namespace hq2hd::testing

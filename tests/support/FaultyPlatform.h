@@ -32,6 +32,8 @@ class FaultyPlatform : public ForwardingPlatform {
   Text moduleFileName;
   // What the standard output is; its bytes are gathered in `stdoutBytes`.
   platform::FileType stdoutType = platform::FileType::Disk;
+  // The console's output code page; the real one when 0.
+  std::uint32_t consoleCodePage = 0;
   std::string stdoutBytes;
   std::string stderrBytes;
 
@@ -57,6 +59,7 @@ class FaultyPlatform : public ForwardingPlatform {
   int LowerCase(std::uint32_t locale, const char16_t* source, int count, char16_t* dest) override;
   platform::Handle StdHandle(platform::StdStream stream) override;
   platform::FileType HandleFileType(platform::Handle file) override;
+  std::uint32_t ConsoleOutputCodePage() override;
 
  private:
   int reads_ = 0, writes_ = 0;

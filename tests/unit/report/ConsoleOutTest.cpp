@@ -1,0 +1,126 @@
+// The report line's bytes: code page, buffering and line ends by what the
+// standard output is; and the unhandled failure report.
+#include "report/ConsoleOut.h"
+
+#include <gtest/gtest.h>
+
+#include "fs/IoStatus.h"
+#include "report/Exception.h"
+#include "report/UnhandledFailure.h"
+#include "support/FaultyPlatform.h"
+
+namespace hq2hd::testing {
+namespace {
+
+class ConsoleOutTest : public ::testing::Test {
+ protected:
+  ConsoleOutTest() : scope_(platform_) {
+    ConsoleOut::Instance().Reset();
+    IoStatus::Take();
+    platform_.moduleFileName = u"C:\\tools\\hq2hd.exe";
+  }
+  ~ConsoleOutTest() override {
+    ConsoleOut::Instance().Reset();
+    IoStatus::Take();
+  }
+  FaultyPlatform platform_;
+
+ private:
+  platform::ScopedPlatform scope_;
+};
+
+const std::string fileNotFound932 =
+    "EFileNotFoundException: "
+    "\x8e\x77\x92\xe8\x82\xb3\x82\xea\x82\xbd\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xaa\x8c\xa9\x82"
+    "\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1\r\n";
+
+TEST_F(ConsoleOutTest, RedirectedReportIsCodePage932AndWaitsForProcessEnd) {
+  WriteFailureReport("EFileNotFoundException", u"指定されたファイルが見つかりません");
+  EXPECT_EQ(platform_.stdoutBytes, "") << "a short line stays in the buffer";
+  ConsoleOut::Instance().CloseAtExit();
+  EXPECT_EQ(platform_.stdoutBytes, fileNotFound932);
+}
+
+TEST_F(ConsoleOutTest, PipeBehavesLikeAFile) {
+  platform_.stdoutType = platform::FileType::Pipe;
+  WriteFailureReport("EFileNotFoundException", u"指定されたファイルが見つかりません");
+  EXPECT_EQ(platform_.stdoutBytes, "");
+  ConsoleOut::Instance().CloseAtExit();
+  EXPECT_EQ(platform_.stdoutBytes, fileNotFound932);
+}
+
+TEST_F(ConsoleOutTest, ConsoleGetsItsOwnCodePageAtTheLineEnd) {
+  platform_.stdoutType = platform::FileType::Char;
+  platform_.consoleCodePage = 65001;
+  WriteFailureReport("EInOutError", u"I/O エラー 103");
+  EXPECT_EQ(platform_.stdoutBytes, "EInOutError: I/O \xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC 103\r\n");
+}
+
+TEST_F(ConsoleOutTest, ConsoleIn932GetsTheSameBytesAsAFile) {
+  platform_.stdoutType = platform::FileType::Char;
+  platform_.consoleCodePage = 932;
+  WriteFailureReport("EFileNotFoundException", u"指定されたファイルが見つかりません");
+  EXPECT_EQ(platform_.stdoutBytes, fileNotFound932);
+}
+
+TEST_F(ConsoleOutTest, LongReportGoesOutInFull128BytePieces) {
+  const Text message(100, u'x');
+  WriteFailureReport("ENotSupportedException", message);  // 24 + 100 + 2 = 126 bytes
+  EXPECT_EQ(platform_.stdoutBytes.size(), 0u);
+  WriteFailureReport("ENotSupportedException", message);
+  EXPECT_EQ(platform_.stdoutBytes.size(), 128u);
+  ConsoleOut::Instance().CloseAtExit();
+  EXPECT_EQ(platform_.stdoutBytes.size(), 252u);
+  EXPECT_EQ(platform_.stdoutBytes.substr(0, 26), "ENotSupportedException: xx");
+}
+
+TEST_F(ConsoleOutTest, ExactlyFullBufferIsWrittenAtOnce) {
+  const Text message(128 - 13 - 2, u'y');  // "EInOutError: " is 13 bytes
+  WriteFailureReport("EInOutError", message);
+  EXPECT_EQ(platform_.stdoutBytes.size(), 128u);
+}
+
+TEST_F(ConsoleOutTest, EmptyMessageEndsInColonBlankAndLineEnd) {
+  WriteFailureReport("ENotSupportedException", u"");
+  ConsoleOut::Instance().CloseAtExit();
+  EXPECT_EQ(platform_.stdoutBytes, "ENotSupportedException: \r\n");
+}
+
+TEST_F(ConsoleOutTest, UnusableOutputLeaves105AndTheCheckRaises) {
+  platform_.stdoutType = platform::FileType::Unknown;
+  try {
+    WriteFailureReport("EFileNotFoundException", u"x");
+    FAIL() << "nothing raised";
+  } catch (const EInOutError& failure) {
+    EXPECT_EQ(failure.ErrorCode(), 105);
+    EXPECT_EQ(failure.Message(), u"I/O エラー 105");
+  }
+  ConsoleOut::Instance().CloseAtExit();
+  EXPECT_EQ(platform_.stdoutBytes, "");
+}
+
+TEST_F(ConsoleOutTest, UnhandledReportGoesToStandardErrorWithExitCode1) {
+  EXPECT_EQ(ReportUnhandledFailure("EInOutError", u"I/O エラー 105"), 1);
+  EXPECT_EQ(platform_.stdoutBytes, "");
+  EXPECT_EQ(platform_.stderrBytes,
+            "EInOutError \x82\xaa\x83\x82\x83\x57\x83\x85\x81\x5b\x83\x8b hq2hd.exe \x82\xcc "
+            "00000000 \x82\xc5\x94\xad\x90\xb6\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42\r\n"
+            "I/O \x83\x47\x83\x89\x81\x5b 105.\r\n\r\n");
+}
+
+TEST_F(ConsoleOutTest, UnhandledReportAddsNoSecondPeriodAndNoneForEmpty) {
+  ReportUnhandledFailure("EOSError", u"ends.");
+  EXPECT_TRUE(platform_.stderrBytes.ends_with("\r\nends.\r\n\r\n"));
+  platform_.stderrBytes.clear();
+  ReportUnhandledFailure("EExternalException", u"");
+  EXPECT_TRUE(platform_.stderrBytes.ends_with("\x81\x42\r\n\r\n\r\n"));
+}
+
+TEST_F(ConsoleOutTest, UnhandledReportFirstWritesWhatTheOutputHolds) {
+  WriteFailureReport("EFileNotFoundException", u"指定されたファイルが見つかりません");
+  ReportUnhandledFailure("EInOutError", u"x");
+  EXPECT_EQ(platform_.stdoutBytes, fileNotFound932);
+}
+
+}  // namespace
+}  // namespace hq2hd::testing
