@@ -7,10 +7,12 @@
 #include "report/Catalogue.h"
 #include "report/ConsoleOut.h"
 #include "report/Exception.h"
+#include "report/RuntimeError.h"
 #include "report/UnhandledFailure.h"
 
 int main() {
   using namespace hq2hd;
+  InstallRuntimeErrorHandler();
   int exitCode = 0;
   try {
     LowerCaseLocale();

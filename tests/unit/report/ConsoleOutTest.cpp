@@ -6,6 +6,7 @@
 
 #include "fs/IoStatus.h"
 #include "report/Exception.h"
+#include "report/RuntimeError.h"
 #include "report/UnhandledFailure.h"
 #include "support/FaultyPlatform.h"
 
@@ -120,6 +121,18 @@ TEST_F(ConsoleOutTest, UnhandledReportFirstWritesWhatTheOutputHolds) {
   WriteFailureReport("EFileNotFoundException", u"指定されたファイルが見つかりません");
   ReportUnhandledFailure("EInOutError", u"x");
   EXPECT_EQ(platform_.stdoutBytes, fileNotFound932);
+}
+
+}  // namespace
+}  // namespace hq2hd::testing
+
+namespace hq2hd::testing {
+namespace {
+
+TEST(RuntimeErrorReportTest, Is29BytesWithRightAlignedNumberAndAddress) {
+  EXPECT_EQ(RuntimeErrorReport(217, 0), "Runtime error 217 at 00000000");
+  EXPECT_EQ(RuntimeErrorReport(5, 0x1A2B), "Runtime error   5 at 00001A2B");
+  EXPECT_EQ(RuntimeErrorReport(217, 0xFFFFFFFFu).size(), 29u);
 }
 
 }  // namespace
