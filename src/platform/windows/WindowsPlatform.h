@@ -49,6 +49,7 @@ class WindowsPlatform final : public Platform {
   std::uint32_t ConsoleOutputCodePage() override;
 
   Text SystemMessage(std::uint32_t code) override;
+  bool ResolveLink(TextView name, Text& target) override;
 };
 
 }  // namespace hq2hd::platform::windows
