@@ -55,6 +55,7 @@ class PosixPlatform final : public Platform {
   std::uint32_t ConsoleOutputCodePage() override;
 
   Text SystemMessage(std::uint32_t code) override;
+  bool ResolveLink(TextView name, Text& target) override;
 };
 
 // The per-thread last error behind LastError / SetLastError, for the
