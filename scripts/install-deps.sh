@@ -14,7 +14,7 @@ fi
 for p in cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev \
          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
          wine wine32:i386 wine64 locales procps time zip unzip valgrind \
-         clang libclang-rt-14-dev clang-format xxd; do
+         clang libclang-rt-14-dev clang-format xxd python3; do
   have "$p" || need+=("$p")
 done
 

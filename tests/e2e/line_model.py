@@ -1,0 +1,43 @@
+"""A model of what the program makes of a work file, for inputs whose
+characters the code pages round-trip (Python's cp932 agrees with the
+platform's conversion there)."""
+
+UTF8_MARK = b"\xef\xbb\xbf"
+
+
+def split_lines(text: str) -> list[str]:
+    """CR LF, a lone CR and a lone LF each end a line; a final break adds no line."""
+    lines = []
+    position = 0
+    while position < len(text):
+        end = position
+        while end < len(text) and text[end] not in "\r\n":
+            end += 1
+        lines.append(text[position:end])
+        position = end
+        if position < len(text) and text[position] == "\r":
+            position += 1
+        if position < len(text) and text[position] == "\n":
+            position += 1
+    return lines
+
+
+def is_hq_line(line: str) -> bool:
+    trimmed = line.strip("".join(chr(unit) for unit in range(0x21)))
+    return len(trimmed) == 2 and trimmed.lower() == "hq"
+
+
+def rewrite(lines: list[str]) -> list[str]:
+    return ["hd" if is_hq_line(line) else line for line in lines]
+
+
+def join_lines(lines: list[str]) -> str:
+    return "".join(line + "\r\n" for line in lines)
+
+
+def expected_work_file(content: bytes) -> bytes:
+    if content.startswith(UTF8_MARK):
+        text = content[len(UTF8_MARK):].decode("utf-8")
+        return UTF8_MARK + join_lines(rewrite(split_lines(text))).encode("utf-8")
+    text = content.decode("cp932")
+    return join_lines(rewrite(split_lines(text))).encode("cp932")

@@ -1,0 +1,145 @@
+"""Runs the built program the way the host does: alone in a fresh folder with
+its work file beside it, started without arguments from some other folder."""
+
+import dataclasses
+import os
+import pathlib
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+WORK_FILE = "JWC_TEMP.TXT"
+SCRATCH_FILE = "TEMP.TXT"
+RUN_TIMEOUT_SECONDS = 300
+
+
+@dataclasses.dataclass(frozen=True)
+class Target:
+    """The program under test and how to start Windows programs of its build."""
+
+    program: pathlib.Path
+    launcher: pathlib.Path | None  # wine-run for a Windows build, None for a native one
+    hold_file: pathlib.Path | None  # the HoldFile helper (Windows builds only)
+    sandbox_root: pathlib.Path
+
+    @property
+    def is_windows(self) -> bool:
+        return self.launcher is not None
+
+    def command(self, program: pathlib.Path, *args: str) -> list[str]:
+        prefix = [str(self.launcher)] if self.launcher else []
+        return prefix + [str(program), *args]
+
+    def host_path(self, path: pathlib.Path) -> str:
+        """The name a Windows program of this build gives the file."""
+        if not self.is_windows:
+            return str(path)
+        # Wine maps the Unix root to drive Z:.
+        return "Z:" + str(path.resolve()).replace("/", "\\")
+
+
+_target: Target | None = None
+
+
+def configure(target: Target) -> None:
+    global _target
+    _target = target
+
+
+def target() -> Target:
+    if _target is None:
+        raise RuntimeError("run the end-to-end tests through run_e2e.py")
+    return _target
+
+
+@dataclasses.dataclass(frozen=True)
+class RunResult:
+    exit_code: int
+    stdout: bytes
+    stderr: bytes
+
+
+class Sandbox:
+    """A fresh folder holding a copy of the program, plus a separate folder
+    that serves as the current directory of the run."""
+
+    def __init__(self, program_folder_name: str | None = None):
+        self.target = target()
+        self.target.sandbox_root.mkdir(parents=True, exist_ok=True)
+        self._temp = tempfile.TemporaryDirectory(dir=self.target.sandbox_root)
+        root = pathlib.Path(self._temp.name)
+        self.folder = root / program_folder_name if program_folder_name else root / "program"
+        self.elsewhere = root / "cwd"
+        self.outputs = root / "outputs"
+        for folder in (self.folder, self.elsewhere, self.outputs):
+            folder.mkdir()
+        self.program = self.folder / self.target.program.name
+        shutil.copy2(self.target.program, self.program)
+
+    def close(self) -> None:
+        self._temp.cleanup()
+
+    def __enter__(self) -> "Sandbox":
+        return self
+
+    def __exit__(self, *exc_info) -> None:
+        self.close()
+
+    @property
+    def work_file(self) -> pathlib.Path:
+        return self.folder / WORK_FILE
+
+    @property
+    def scratch_file(self) -> pathlib.Path:
+        return self.folder / SCRATCH_FILE
+
+    def write_work_file(self, content: bytes) -> None:
+        self.work_file.write_bytes(content)
+
+    def listing(self) -> set[str]:
+        return {entry.name for entry in self.folder.iterdir()}
+
+    def run(self, stdout_to_pipe: bool = False) -> RunResult:
+        """Starts the program with no arguments, its stdout a file (or a pipe)."""
+        command = self.target.command(self.program)
+        stdout_path = self.outputs / "stdout.bin"
+        stderr_path = self.outputs / "stderr.bin"
+        with open(stdout_path, "wb") as stdout_file, open(stderr_path, "wb") as stderr_file:
+            completed = subprocess.run(
+                command,
+                cwd=self.elsewhere,
+                stdin=subprocess.DEVNULL,
+                stdout=subprocess.PIPE if stdout_to_pipe else stdout_file,
+                stderr=stderr_file,
+                timeout=RUN_TIMEOUT_SECONDS,
+                check=False,
+            )
+        stdout = completed.stdout if stdout_to_pipe else stdout_path.read_bytes()
+        return RunResult(completed.returncode, stdout, stderr_path.read_bytes())
+
+
+class SandboxTestCase(unittest.TestCase):
+    """Checks shared by every case: how a run ended and what it left behind."""
+
+    maxDiff = 4000
+
+    def new_sandbox(self, program_folder_name: str | None = None) -> Sandbox:
+        sandbox = Sandbox(program_folder_name)
+        self.addCleanup(sandbox.close)
+        return sandbox
+
+    def assert_quiet_success(self, result: RunResult) -> None:
+        self.assertEqual(result.exit_code, 0)
+        self.assertEqual(result.stdout, b"")
+        self.assertEqual(result.stderr, b"")
+
+    def assert_report(self, result: RunResult, line: str) -> None:
+        """One report line in code page 932, CR LF, exit code 0."""
+        self.assertEqual(result.exit_code, 0)
+        self.assertEqual(result.stdout, line.encode("cp932") + b"\r\n")
+        self.assertEqual(result.stderr, b"")
+
+    def assert_left_only(self, sandbox: Sandbox, *names: str) -> None:
+        self.assertEqual(sandbox.listing(), {sandbox.program.name, *names})
+        self.assertEqual(os.listdir(sandbox.elsewhere), [])

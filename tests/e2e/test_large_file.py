@@ -1,0 +1,91 @@
+"""Work files of many sizes, from a few blocks of the copy to about 10 MB and
+several hundred thousand lines, checked against the model of the rewrite."""
+
+import random
+import unittest
+
+import line_model
+from sandbox import WORK_FILE, SandboxTestCase
+
+TARGET_BYTES = 10 * 1024 * 1024
+COPY_BLOCK = 4096
+LINE_BREAKS = ["\r\n", "\r\n", "\r\n", "\n", "\r"]
+HQ_FORMS = ["hq", "HQ", "  Hq", "hQ\t", " \thq \t", "\x01HQ\x1f"]
+OTHER_LINES = [
+    "", " ", "\t", "hq1", "h q", "hqhq", "ｈｑ", "ＨＱ", "データ", "日本語の行です",
+    "abc def", "hd", "q", "漢字とかなカナ、句読点。", "0123456789" * 8,
+]
+
+
+def generated_text(seed: int, target_bytes: int = TARGET_BYTES) -> str:
+    generator = random.Random(seed)
+    parts = []
+    size = 0
+    while size < target_bytes:
+        line = generator.choice(HQ_FORMS if generator.random() < 0.2 else OTHER_LINES)
+        part = line + generator.choice(LINE_BREAKS)
+        parts.append(part)
+        size += len(part.encode("utf-8"))
+    return "".join(parts)
+
+
+def first_difference(actual: bytes, expected: bytes) -> str | None:
+    """Where two long byte strings part, with some context; None when equal."""
+    if actual == expected:
+        return None
+    offset = next(i for i, (a, e) in enumerate(zip(actual, expected)) if a != e)
+    start = max(0, offset - 16)
+    return (f"offset {offset}: got {actual[start:offset + 16].hex(' ')}, "
+            f"expected {expected[start:offset + 16].hex(' ')}")
+
+
+def exactly(size: int, seed: int) -> bytes:
+    """Code page 932 lines cut to `size` bytes, ending in an ASCII "hq" line."""
+    tail = b"\r\nhq"
+    body = generated_text(seed, 2 * size).encode("cp932")[: size - len(tail)]
+    # A cut through a Japanese character drops its first byte; "x" fills up.
+    body = body.decode("cp932", errors="ignore").encode("cp932")
+    return body.ljust(size - len(tail), b"x") + tail
+
+
+class LargeFileTest(SandboxTestCase):
+    def test_sizes_around_copy_blocks(self):
+        for size in (COPY_BLOCK - 1, COPY_BLOCK, COPY_BLOCK + 1, 2 * COPY_BLOCK, 10000):
+            with self.subTest(size=size):
+                before = exactly(size, seed=size)
+                self.assertEqual(len(before), size)
+                sandbox = self.new_sandbox()
+                sandbox.write_work_file(before)
+
+                result = sandbox.run()
+
+                self.assert_quiet_success(result)
+                written = sandbox.work_file.read_bytes()
+                expected = line_model.expected_work_file(before)
+                self.assertEqual(first_difference(written, expected), None)
+                self.assertTrue(written.endswith(b"\r\nhd\r\n"))
+                self.assert_left_only(sandbox, WORK_FILE)
+
+    def test_large_work_file(self):
+        for case, prefix, encoding, seed in (
+            ("code page 932", b"", "cp932", 1),
+            ("UTF-8 with mark", line_model.UTF8_MARK, "utf-8", 2),
+        ):
+            with self.subTest(case):
+                before = prefix + generated_text(seed).encode(encoding)
+                expected = line_model.expected_work_file(before)
+                self.assertGreater(expected.count(b"hd\r\n"), 50_000)
+                sandbox = self.new_sandbox()
+                sandbox.write_work_file(before)
+
+                result = sandbox.run()
+
+                self.assert_quiet_success(result)
+                written = sandbox.work_file.read_bytes()
+                self.assertEqual(len(written), len(expected))
+                self.assertEqual(first_difference(written, expected), None)
+                self.assert_left_only(sandbox, WORK_FILE)
+
+
+if __name__ == "__main__":
+    unittest.main()
