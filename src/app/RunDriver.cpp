@@ -38,7 +38,8 @@ bool BuildOutput(TextView scratchPath, LineList& output, bool& writeUtf8) {
   return true;
 }
 
-bool WriteWorkFile(const LineList& output, TextView workPath, bool writeUtf8) {
+bool WriteWorkFile(const LineList& output, TextView workPath, bool writeUtf8,
+                   WorkFileRestorer& restorer) {
   try {
     if (writeUtf8) {
       SaveLines(output, workPath, Utf8Encoding());
@@ -46,7 +47,11 @@ bool WriteWorkFile(const LineList& output, TextView workPath, bool writeUtf8) {
       SaveLines(output, workPath);
     }
     return true;
+  } catch (const EFCreateError&) {
+    // Nothing was opened, so nothing of the work file was overwritten.
+    return false;
   } catch (...) {
+    restorer.WorkFileOverwritten();
     return false;
   }
 }
@@ -63,13 +68,12 @@ void Run() {
     return;
   }
 
-  RemoveFile(workPath);
-  WorkFileRestorer restorer(scratchPath, workPath);
+  WorkFileRestorer restorer(scratchPath, workPath, RemoveFile(workPath));
 
   LineList output;
   bool writeUtf8 = false;
   if (!BuildOutput(scratchPath, output, writeUtf8)) return;
-  if (!WriteWorkFile(output, workPath, writeUtf8)) return;
+  if (!WriteWorkFile(output, workPath, writeUtf8, restorer)) return;
   restorer.Dismiss();
 
   if (IsFilePresent(scratchPath, true)) RemoveFile(scratchPath);

@@ -1,6 +1,7 @@
 #include "app/WorkFileRestorer.h"
 
 #include "MyFunc/SafeFileOps.h"
+#include "fs/FileDelete.h"
 #include "platform/Platform.h"
 
 namespace hq2hd {
@@ -14,13 +15,16 @@ WorkFileRestorer::~WorkFileRestorer() {
   }
 }
 
-bool WorkFileRestorer::Restore() {
+void WorkFileRestorer::Restore() {
   armed_ = false;
-  if (platform::Os().MoveFileReplacing(scratchPath_, workPath_)) return true;
+  if (workFileIntact_) {
+    RemoveFile(scratchPath_);
+    return;
+  }
+  if (platform::Os().MoveFileReplacing(scratchPath_, workPath_)) return;
   // The host must not find a half-written work file; its data stays in the
   // scratch copy.
   if (SafeFileExists(workPath_)) SafeDeleteFile(workPath_);
-  return false;
 }
 
 }  // namespace hq2hd

@@ -77,6 +77,14 @@ bool FaultyPlatform::MoveFileReplacing(TextView from, TextView to) {
   return Inner().MoveFileReplacing(from, to);
 }
 
+bool FaultyPlatform::DeleteFile(TextView name) {
+  if (deleteFault.Hit()) {
+    SetLastError(deleteFault.error);
+    return false;
+  }
+  return Inner().DeleteFile(name);
+}
+
 int FaultyPlatform::LowerCase(std::uint32_t locale, const char16_t* source, int count,
                               char16_t* dest) {
   if (lowerCaseFault.Hit()) {

@@ -37,7 +37,7 @@ class FaultyPlatform : public ForwardingPlatform {
   std::string stdoutBytes;
   std::string stderrBytes;
 
-  CallFault createFault, readFault, writeFault, closeFault, moveFault, lowerCaseFault;
+  CallFault createFault, readFault, writeFault, closeFault, moveFault, lowerCaseFault, deleteFault;
   // The file name (without folder) that a create fault applies to; any when empty.
   Text createFaultName;
   // The n-th read or write takes only half of what it was given, reporting success.
@@ -56,6 +56,7 @@ class FaultyPlatform : public ForwardingPlatform {
   bool FileSize(platform::Handle file, std::uint64_t& size) override;
   bool CloseHandle(platform::Handle file) override;
   bool MoveFileReplacing(TextView from, TextView to) override;
+  bool DeleteFile(TextView name) override;
   int LowerCase(std::uint32_t locale, const char16_t* source, int count, char16_t* dest) override;
   platform::Handle StdHandle(platform::StdStream stream) override;
   platform::FileType HandleFileType(platform::Handle file) override;

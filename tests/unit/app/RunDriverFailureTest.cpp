@@ -64,6 +64,19 @@ const FaultCase faultCases[] = {
        p.shortWriteAt = copyWrites + 1;
        p.writeFault = {copyWrites + 2, 112, true};
      }},
+    // Another program holds the work file, so it is neither deleted nor
+    // written: the scratch copy is only a duplicate and goes.
+    {"WorkFileHeldThroughout",
+     [](FaultyPlatform& p) {
+       p.deleteFault = {1, 32};
+       p.createFaultName = u"JWC_TEMP.TXT";
+       p.createFault = {2, 32};
+     }},
+    {"WorkFileNotDeletedThenWriteFails",
+     [](FaultyPlatform& p) {
+       p.deleteFault = {1, 5};
+       p.writeFault = {copyWrites + 1, 112, true};
+     }},
     {"SaveCreateFails",
      [](FaultyPlatform& p) {
        p.createFaultName = u"JWC_TEMP.TXT";
@@ -146,6 +159,16 @@ TEST_F(RunFixture, LowerCasingFailureIsReportedAndHostBytesComeBack) {
   ASSERT_GE(platform_.stdoutBytes.size(), head.size());
   EXPECT_EQ(platform_.stdoutBytes.substr(0, head.size()), head);
   EXPECT_TRUE(platform_.stdoutBytes.ends_with("\r\n"));
+  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(Listing(), onlyWorkFile);
+}
+
+TEST_F(RunFixture, ReportedFailureWhileWorkFileIsHeldRemovesTheDuplicate) {
+  WriteBytes(WorkFile(), hostBytes);
+  platform_.deleteFault = {1, 5};
+  platform_.lowerCaseFault = {1, 87};
+  Run();
+  EXPECT_TRUE(platform_.stdoutBytes.starts_with("EOSError: "));
   EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
   EXPECT_EQ(Listing(), onlyWorkFile);
 }
