@@ -22,7 +22,8 @@ struct LocalDateTime {
 LocalDateTime FileTimeToLocalDateTime(platform::FileTime utc);
 
 // Zero() and any time the platform cannot turn into a file time give the
-// all-zero file time, which leaves the file's time unchanged.
+// all-zero file time, which leaves the file's time unchanged. Fields that no
+// calendar holds raise EConvertError.
 platform::FileTime LocalDateTimeToFileTime(const LocalDateTime& local);
 
 }  // namespace hq2hd

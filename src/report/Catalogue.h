@@ -29,6 +29,8 @@ inline constexpr TextView NotANumber = u"入力値が数値ではありません
 inline constexpr TextView InvalidFileName = u"ファイル名またはパスが正しくありません";
 // A body after a UTF-8 mark that is not UTF-8: the work file is given back.
 inline constexpr TextView InvalidUtf8Body = u"UTF-8 として読み取れないバイトがあります";
+// A date-time whose fields no calendar holds (a file time cannot be made of it).
+inline constexpr TextView InvalidDateTime = u"日付または時刻が無効です";
 inline constexpr TextView FileTooLarge = u"ファイルが大きすぎます";
 inline constexpr TextView UnhandledFailure = u"%s がモジュール %s の %p で発生しました。\r\n%s%s\r\n";
 

@@ -1,5 +1,7 @@
 #include "support/FaultyPlatform.h"
 
+#include <new>
+
 namespace hq2hd::testing {
 
 using namespace platform;
@@ -85,8 +87,16 @@ bool FaultyPlatform::DeleteFile(TextView name) {
   return Inner().DeleteFile(name);
 }
 
+std::uint32_t FaultyPlatform::FullPathName(TextView name, std::uint32_t bufferLength,
+                                           char16_t* buffer) {
+  std::uint32_t length = Inner().FullPathName(name, bufferLength, buffer);
+  if (fullPathError != 0) SetLastError(fullPathError);
+  return length;
+}
+
 int FaultyPlatform::LowerCase(std::uint32_t locale, const char16_t* source, int count,
                               char16_t* dest) {
+  if (lowerCaseRunsOutOfMemory) throw std::bad_alloc();
   if (lowerCaseFault.Hit()) {
     SetLastError(lowerCaseFault.error);
     return 0;

@@ -42,6 +42,10 @@ class FaultyPlatform : public ForwardingPlatform {
   Text createFaultName;
   // The n-th read or write takes only half of what it was given, reporting success.
   int shortReadAt = 0, shortWriteAt = 0;
+  // Left as the last error by every full-path call when not 0.
+  std::uint32_t fullPathError = 0;
+  // Lower-casing runs out of memory.
+  bool lowerCaseRunsOutOfMemory = false;
   // A size to report instead of the real one.
   std::uint64_t reportedSize = 0;
   bool overrideSize = false;
@@ -60,6 +64,8 @@ class FaultyPlatform : public ForwardingPlatform {
   int LowerCase(std::uint32_t locale, const char16_t* source, int count, char16_t* dest) override;
   platform::Handle StdHandle(platform::StdStream stream) override;
   platform::FileType HandleFileType(platform::Handle file) override;
+  std::uint32_t FullPathName(TextView name, std::uint32_t bufferLength,
+                             char16_t* buffer) override;
   std::uint32_t ConsoleOutputCodePage() override;
 
  private:

@@ -173,6 +173,15 @@ TEST_F(RunFixture, ReportedFailureWhileWorkFileIsHeldRemovesTheDuplicate) {
   EXPECT_EQ(Listing(), onlyWorkFile);
 }
 
+TEST_F(RunFixture, RunningOutOfMemoryIsReportedAndHostBytesComeBack) {
+  WriteBytes(WorkFile(), hostBytes);
+  platform_.lowerCaseRunsOutOfMemory = true;
+  Run();
+  EXPECT_EQ(platform_.stdoutBytes, ReportBytes(u"EOutOfMemory: メモリが足りません"));
+  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(Listing(), onlyWorkFile);
+}
+
 TEST_F(RunFixture, ReportWithoutUsableOutputEscapesWith105) {
   platform_.stdoutType = platform::FileType::Unknown;
   try {

@@ -130,3 +130,21 @@ TEST_F(FileServicesTest, DirectoryLinkIsAFolderAndIsRemovedAsOne) {
 
 }  // namespace
 }  // namespace hq2hd::testing
+
+namespace hq2hd::testing {
+namespace {
+
+TEST_F(FileServicesTest, ImpossibleDateRaisesOutOfRangeAndLeavesTheTime) {
+  const LocalDateTime before = ReadLastWriteTime(Name("file"));
+  try {
+    WriteLastWriteTime(Name("file"), LocalDateTime{2021, 2, 29, 0, 0, 0, 0});
+    FAIL() << "nothing raised";
+  } catch (const EArgumentOutOfRangeException& failure) {
+    EXPECT_EQ(failure.Message(), u"日付または時刻が無効です");
+    EXPECT_STREQ(failure.ClassName(), "EArgumentOutOfRangeException");
+  }
+  EXPECT_EQ(ReadLastWriteTime(Name("file")), before);
+}
+
+}  // namespace
+}  // namespace hq2hd::testing

@@ -163,3 +163,23 @@ TEST(FileOpenModeTest, SharingBitsMapAsTabled) {
 
 }  // namespace
 }  // namespace hq2hd::testing
+
+#include <thread>
+
+namespace hq2hd::testing {
+namespace {
+
+TEST(IoStatusTest, BelongsToTheCallingThread) {
+  IoStatus::Set(5);
+  std::int32_t seenByOther = -1;
+  std::thread other([&] {
+    seenByOther = IoStatus::Peek();
+    IoStatus::Set(7);
+  });
+  other.join();
+  EXPECT_EQ(seenByOther, 0);
+  EXPECT_EQ(IoStatus::Take(), 5);
+}
+
+}  // namespace
+}  // namespace hq2hd::testing
