@@ -1,7 +1,9 @@
 #include <limits>
 #include <memory>
+#include <string>
 #include <string_view>
 
+#include "codec/ByteForm.h"
 #include "codec/FileNameText.h"
 #include "codec/TextFile.h"
 #include "platform/UniqueHandle.h"
@@ -56,21 +58,26 @@ void LoadLines(LineList& list, TextView path) {
     RaiseReadFailure(0, catalogue::FileTooLarge);
 
   const auto count = static_cast<std::uint32_t>(size);
-  auto buffer = std::make_unique_for_overwrite<char[]>(count == 0 ? 1 : count);
+  ByteBuffer buffer{std::make_unique_for_overwrite<char[]>(count == 0 ? 1 : count), count};
   std::uint32_t done = 0;
-  if (!Os().ReadFile(file.Get(), buffer.get(), count, done)) {
+  if (!Os().ReadFile(file.Get(), buffer.data.get(), count, done)) {
     auto code = static_cast<std::int32_t>(Os().LastError());
     RaiseReadFailure(code, IoFailureMessage(code));
   }
   if (done != count) RaiseReadFailure(iocode::ReadShort, catalogue::ReadBeyondEnd);
   file.Close();
 
-  std::string_view bytes(buffer.get(), count);
+  std::string_view bytes = buffer.View();
   DetectedMark mark = DetectEncoding(bytes);
   const Encoding& encoding = mark.encoding != nullptr ? *mark.encoding : list.DefaultEncoding();
   list.SetDetectedEncoding(encoding);
-  Text text = encoding.Decode(bytes.substr(mark.length));
-  buffer.reset();
+  const std::string_view body = bytes.substr(mark.length);
+  if (ReadsWithoutLoss(encoding, body)) {
+    list.SetBytes(std::move(buffer), mark.length, encoding);
+    return;
+  }
+  Text text = encoding.Decode(body);
+  buffer = ByteBuffer();
   list.SetText(std::move(text));
 }
 

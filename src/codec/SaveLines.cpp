@@ -1,6 +1,7 @@
 #include <limits>
 #include <string>
 
+#include "codec/ByteForm.h"
 #include "codec/FileNameText.h"
 #include "codec/TextFile.h"
 #include "platform/UniqueHandle.h"
@@ -54,7 +55,16 @@ void Save(const LineList& list, TextView path, const Encoding* explicitEncoding)
   const Encoding& encoding = explicitEncoding != nullptr ? *explicitEncoding
                              : list.DetectedEncoding() != nullptr ? *list.DetectedEncoding()
                                                                   : list.DefaultEncoding();
-  std::string bytes = encoding.Encode(JoinLines(list));
+  std::string bytes;
+  if (!list.IsByteForm()) {
+    bytes = encoding.Encode(JoinLines(list));
+  } else if (WritesByteFormAs(list.ByteEncoding(), encoding)) {
+    bytes = EncodeByteForm(list);
+  } else {
+    LineList text = list;
+    text.ToTextForm();
+    bytes = encoding.Encode(JoinLines(text));
+  }
   if (list.WritesPreamble() && !encoding.Preamble().empty()) WriteAll(file.Get(), encoding.Preamble());
   WriteAll(file.Get(), bytes);
   // A close that fails may have lost buffered data: the file is not whole.

@@ -14,6 +14,9 @@ namespace {
 const std::string hostBytes = "a\r\nhq\r\n\x82\xA0\r\n";
 const std::string rewrittenBytes = "a\r\nhd\r\n\x82\xA0\r\n";
 const std::set<std::string> onlyWorkFile{"JWC_TEMP.TXT"};
+// UTF-16 is read as text and goes through the platform's lower-casing; code
+// page 932 and UTF-8 are kept as bytes, whose rule needs no platform call.
+const std::string utf16HostBytes("\xFF\xFE" "a\0\r\0\n\0h\0q\0\r\0\n\0", 14);
 
 // Reads and writes of a run on a small file: the copy reads twice (the data,
 // then the end) and writes twice; the codec then reads once and writes the
@@ -152,33 +155,33 @@ TEST_F(RunFixture, WorkFileThatCannotBeOpenedReports103) {
 }
 
 TEST_F(RunFixture, LowerCasingFailureIsReportedAndHostBytesComeBack) {
-  WriteBytes(WorkFile(), hostBytes);
+  WriteBytes(WorkFile(), utf16HostBytes);
   platform_.lowerCaseFault = {1, 87};
   Run();
   const std::string head = ReportBytes(u"EOSError: システム エラー。コード: 87。");
   ASSERT_GE(platform_.stdoutBytes.size(), head.size());
   EXPECT_EQ(platform_.stdoutBytes.substr(0, head.size()), head);
   EXPECT_TRUE(platform_.stdoutBytes.ends_with("\r\n"));
-  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(ReadBytes(WorkFile()), utf16HostBytes);
   EXPECT_EQ(Listing(), onlyWorkFile);
 }
 
 TEST_F(RunFixture, ReportedFailureWhileWorkFileIsHeldRemovesTheDuplicate) {
-  WriteBytes(WorkFile(), hostBytes);
+  WriteBytes(WorkFile(), utf16HostBytes);
   platform_.deleteFault = {1, 5};
   platform_.lowerCaseFault = {1, 87};
   Run();
   EXPECT_TRUE(platform_.stdoutBytes.starts_with("EOSError: "));
-  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(ReadBytes(WorkFile()), utf16HostBytes);
   EXPECT_EQ(Listing(), onlyWorkFile);
 }
 
 TEST_F(RunFixture, RunningOutOfMemoryIsReportedAndHostBytesComeBack) {
-  WriteBytes(WorkFile(), hostBytes);
+  WriteBytes(WorkFile(), utf16HostBytes);
   platform_.lowerCaseRunsOutOfMemory = true;
   Run();
   EXPECT_EQ(platform_.stdoutBytes, ReportBytes(u"EOutOfMemory: メモリが足りません"));
-  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(ReadBytes(WorkFile()), utf16HostBytes);
   EXPECT_EQ(Listing(), onlyWorkFile);
 }
 

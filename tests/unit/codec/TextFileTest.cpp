@@ -41,6 +41,7 @@ TEST_P(LoadLinesTest, DetectsEncodingAndSplitsLines) {
   LineList list;
   LoadLines(list, dir.Name("in.txt"));
   EXPECT_EQ(list.DetectedEncoding(), &EncodingFor(GetParam().encoding));
+  list.ToTextForm();
   std::vector<std::u16string> lines(list.Lines().begin(), list.Lines().end());
   EXPECT_EQ(lines, GetParam().lines);
 }
@@ -67,6 +68,7 @@ TEST(LoadLinesTest, ShortMarkDecodesBothBytesAsOneAnsiText) {
   LineList list;
   LoadLines(list, dir.Name("in.txt"));
   ASSERT_EQ(list.Count(), 1u);
+  list.ToTextForm();
   EXPECT_FALSE(list.Line(0).empty());
 }
 
