@@ -26,13 +26,15 @@ bool IsShiftJisLeadByte(unsigned char byte) {
 // form gives exactly what decoding and encoding the text would.
 class ShiftJisRoundTrip {
  public:
-  // The bytes to write for `code` (one or two bytes): a view of `code` itself
-  // in the common case.
-  std::string_view BytesFor(std::string_view code) {
+  // True when `code` (one or two bytes) is written back as itself.
+  bool IsSame(std::string_view code) {
     const std::size_t key = Key(code);
     if (state_[key] == Unknown) Learn(code, key);
-    if (state_[key] == Same) return code;
-    return changed_.at(static_cast<std::uint16_t>(key));
+    return state_[key] == Same;
+  }
+  // The bytes to write for a code that is not written back as itself.
+  std::string_view ChangedBytes(std::string_view code) const {
+    return changed_.at(static_cast<std::uint16_t>(Key(code)));
   }
 
  private:
@@ -45,9 +47,9 @@ class ShiftJisRoundTrip {
 
   void Learn(std::string_view code, std::size_t key) {
     std::array<char16_t, 4> units{};
-    const int unitCount = Os().MultiByteToWideChar(ShiftJisCodePage, 0, code.data(),
-                                                   static_cast<int>(code.size()), units.data(),
-                                                   static_cast<int>(units.size()));
+    const int unitCount =
+        Os().MultiByteToWideChar(ShiftJisCodePage, 0, code.data(), static_cast<int>(code.size()),
+                                 units.data(), static_cast<int>(units.size()));
     std::array<char, 16> bytes{};
     const int byteCount =
         unitCount <= 0 ? 0
@@ -67,25 +69,26 @@ class ShiftJisRoundTrip {
   std::unordered_map<std::uint16_t, std::string> changed_;
 };
 
+// Copies runs of codes written back as themselves in one piece.
 void AppendShiftJisLine(std::string& out, std::string_view line, ShiftJisRoundTrip& roundTrip) {
   std::size_t runStart = 0, i = 0;
-  while (i < line.size()) {
+  const std::size_t size = line.size();
+  while (i < size) {
     const auto byte = static_cast<unsigned char>(line[i]);
     if (byte < 0x80) {
       ++i;
       continue;
     }
-    const std::size_t length = IsShiftJisLeadByte(byte) && i + 1 < line.size() ? 2 : 1;
-    const std::string_view code = line.substr(i, length);
-    const std::string_view written = roundTrip.BytesFor(code);
-    if (written.data() != code.data()) {
-      out.append(line.substr(runStart, i - runStart));
-      out.append(written);
+    const std::size_t length = IsShiftJisLeadByte(byte) && i + 1 < size ? 2 : 1;
+    const std::string_view code(line.data() + i, length);
+    if (!roundTrip.IsSame(code)) {
+      out.append(line.data() + runStart, i - runStart);
+      out.append(roundTrip.ChangedBytes(code));
       runStart = i + length;
     }
     i += length;
   }
-  out.append(line.substr(runStart));
+  out.append(line.data() + runStart, size - runStart);
 }
 
 bool StrictlyReadable(std::uint32_t codePage, std::string_view body) {

@@ -48,6 +48,10 @@ class LineList {
   bool WritesPreamble() const { return true; }
 
   void Append(TextView line);
+  // Room for `count` lines in the current form.
+  void Reserve(std::size_t count) {
+    IsByteForm() ? byteLines_.reserve(count) : lines_.reserve(count);
+  }
   // Appends line `index` of `source` without copying its text or bytes.
   void AppendFrom(const LineList& source, std::size_t index);
 
