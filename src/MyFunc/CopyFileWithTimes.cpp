@@ -4,15 +4,34 @@
 #include <cstddef>
 
 #include "MyFunc/SafeFileOps.h"
+#include "fs/FileDelete.h"
 #include "fs/FileTimes.h"
 #include "fs/FileVar.h"
 #include "fs/IoStatus.h"
+#include "platform/Platform.h"
+#include "report/Exception.h"
+#include "report/OsMessage.h"
 
 namespace hq2hd {
 
 namespace {
 constexpr std::int32_t BlockSize = 4096;
+
+// Creating through a link would write into whatever it leads to, the source
+// itself included; the copy puts a file of its own in the link's place.
+void RemoveLinkAt(TextView name) {
+  auto& os = platform::Os();
+  const std::uint32_t attributes = os.FileAttributes(name);
+  if (attributes == platform::InvalidFileAttributes ||
+      (attributes & platform::FileAttributeReparsePoint) == 0)
+    return;
+  if (!RemoveFile(name)) {
+    const std::uint32_t code = os.LastError();
+    throw EInOutError(OsMessage(code), static_cast<std::int32_t>(code));
+  }
 }
+
+}  // namespace
 
 CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
   CopyOutcome outcome;
@@ -34,6 +53,7 @@ CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
     OpenExisting(sourceFile, 1);
     CheckIo();
     try {
+      RemoveLinkAt(destination);
       AssignName(destinationFile, destination);
       CheckIo();
       CreateTruncate(destinationFile, 1);

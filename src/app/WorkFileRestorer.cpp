@@ -1,5 +1,6 @@
 #include "app/WorkFileRestorer.h"
 
+#include "MyFunc/CopyFileWithTimes.h"
 #include "MyFunc/SafeFileOps.h"
 #include "fs/FileDelete.h"
 #include "platform/Platform.h"
@@ -22,6 +23,13 @@ void WorkFileRestorer::Restore() {
     return;
   }
   if (platform::Os().MoveFileReplacing(scratchPath_, workPath_)) return;
+  // A refused rename (the scratch copy held open by another program, say)
+  // may still allow a copy; the scratch copy is kept either way.
+  try {
+    if (CopyFileWithTimes(scratchPath_, workPath_).completed) return;
+  } catch (...) {
+    // What the copy or the failed write left is removed below all the same.
+  }
   // The host must not find a half-written work file; its data stays in the
   // scratch copy.
   if (SafeFileExists(workPath_)) SafeDeleteFile(workPath_);

@@ -49,19 +49,32 @@ const std::vector<Fault>& FaultsFor(CallKind kind) {
 
 std::string Describe(CallKind kind) {
   switch (kind) {
-    case CallKind::Open: return "open";
-    case CallKind::Read: return "read";
-    case CallKind::Write: return "write";
-    case CallKind::Close: return "close";
-    case CallKind::Delete: return "delete";
-    case CallKind::Rename: return "rename";
-    case CallKind::Query: return "query";
-    case CallKind::TimeWrite: return "time write";
-    case CallKind::TimeConversion: return "time conversion";
-    case CallKind::FullName: return "full name";
-    case CallKind::Conversion: return "code-page conversion";
-    case CallKind::LowerCase: return "lower-casing";
-    case CallKind::Message: return "system message";
+    case CallKind::Open:
+      return "open";
+    case CallKind::Read:
+      return "read";
+    case CallKind::Write:
+      return "write";
+    case CallKind::Close:
+      return "close";
+    case CallKind::Delete:
+      return "delete";
+    case CallKind::Rename:
+      return "rename";
+    case CallKind::Query:
+      return "query";
+    case CallKind::TimeWrite:
+      return "time write";
+    case CallKind::TimeConversion:
+      return "time conversion";
+    case CallKind::FullName:
+      return "full name";
+    case CallKind::Conversion:
+      return "code-page conversion";
+    case CallKind::LowerCase:
+      return "lower-casing";
+    case CallKind::Message:
+      return "system message";
   }
   return "?";
 }
@@ -162,8 +175,10 @@ bool CountingPlatform::ReadFile(Handle file, void* buffer, std::uint32_t count,
   CountingAllocations::Pause pause;
   done = 0;
   Decision decision = Enter(CallKind::Read, "ReadFile", file);
-  if (decision.action == Action::Short) count /= 2;
-  else if (decision.action != Action::Pass) return Refuse(decision.error, false);
+  if (decision.action == Action::Short)
+    count /= 2;
+  else if (decision.action != Action::Pass)
+    return Refuse(decision.error, false);
   return Inner().ReadFile(file, buffer, count, done);
 }
 

@@ -124,9 +124,22 @@ TEST_F(RunFixture, RestoreRefusedLeavesHostBytesInScratchCopy) {
   WriteBytes(WorkFile(), hostBytes);
   platform_.readFault = {copyReads + 1, 23};
   platform_.moveFault = {1, 5};
+  // The work file is opened by the copy's read, then by the restoring copy.
+  platform_.createFaultName = u"JWC_TEMP.TXT";
+  platform_.createFault = {2, 5, true};
   Run();
   EXPECT_FALSE(std::filesystem::exists(WorkFile()));
   EXPECT_EQ(ReadBytes(ScratchFile()), hostBytes);
+}
+
+TEST_F(RunFixture, RefusedRenameIsFollowedByACopyBack) {
+  WriteBytes(WorkFile(), hostBytes);
+  platform_.readFault = {copyReads + 1, 23};
+  platform_.moveFault = {1, 5};
+  Run();
+  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(ReadBytes(ScratchFile()), hostBytes);
+  EXPECT_EQ(platform_.stdoutBytes, "");
 }
 
 TEST_F(RunFixture, MissingWorkFileIsReportedAndNothingIsCreated) {

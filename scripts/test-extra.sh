@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The slower checks beside scripts/test.sh: the whole native suite under the
+# address and undefined-behaviour sanitizers, each fuzz target for a minute,
+# and end-to-end runs of the program under Valgrind memcheck. Stops at the
+# first failure. Needs what scripts/install-deps.sh installs.
+#   FUZZ_SECONDS   time per fuzz target (default 60)
+#   STEPS          which of "sanitizers fuzzing valgrind" to run (default all)
+#   BUILD_PREFIX   binary folders are build/<prefix>-asan, -fuzz, -valgrind
+#                  (default: the preset names, build/linux-asan, ...)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+fuzz_seconds=${FUZZ_SECONDS:-60}
+steps=" ${STEPS:-sanitizers fuzzing valgrind} "
+asan_dir=build/${BUILD_PREFIX:-linux}-asan
+fuzz_dir=build/${BUILD_PREFIX:-linux}-fuzz
+valgrind_dir=build/${BUILD_PREFIX:-linux}-valgrind
+
+started=$SECONDS
+current="setup"
+trap 'echo "FAILED: $current, after $((SECONDS - started)) s." >&2' ERR
+
+current="sanitizers"
+if [[ $steps == *" sanitizers "* ]]; then
+echo "=== native suite under address and undefined-behaviour sanitizers ($asan_dir)"
+cmake --preset linux-asan -B "$asan_dir" >/dev/null
+cmake --build "$asan_dir" -j2
+# LeakSanitizer is on with ASan on Linux: a leak fails the test as well.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$asan_dir" --output-on-failure -j2
+fi
+
+current="fuzzing"
+if [[ $steps == *" fuzzing "* ]]; then
+echo "=== fuzz targets, ${fuzz_seconds} s each ($fuzz_dir)"
+cmake --preset linux-fuzz -B "$fuzz_dir" >/dev/null
+cmake --build "$fuzz_dir" -j2 --target CodecFuzzer PathFuzzer
+for target in CodecFuzzer PathFuzzer; do
+  case $target in CodecFuzzer) seeds=tests/fuzz/corpus/codec ;; PathFuzzer) seeds=tests/fuzz/corpus/path ;; esac
+  # New inputs go to a corpus in the build folder; the seeds stay as they are.
+  work="$fuzz_dir/corpus-$target"
+  mkdir -p "$work" "$fuzz_dir/crashes"
+  echo "--- $target"
+  (cd "$fuzz_dir/crashes" && "../tests/fuzz/$target" -max_total_time="$fuzz_seconds" \
+      -rss_limit_mb=2048 -print_final_stats=1 "../corpus-$target" "$OLDPWD/$seeds") \
+    || { echo "$target found a failing input in $fuzz_dir/crashes: add it to $seeds" \
+              "and make it pass" >&2; false; }
+done
+fi
+
+current="valgrind"
+if [[ $steps == *" valgrind "* ]]; then
+echo "=== end-to-end runs under Valgrind memcheck ($valgrind_dir)"
+# Valgrind needs the plain build: sanitizers and Valgrind do not mix.
+cmake --preset linux -B "$valgrind_dir" >/dev/null
+cmake --build "$valgrind_dir" -j2 --target hq2hd
+program="$PWD/$valgrind_dir/hq2hd"
+sandbox=$(mktemp -d)
+trap 'rm -rf "$sandbox"' EXIT
+cases=0
+# name | work file bytes (printf format) | how the folder is prepared
+while IFS='|' read -r name bytes prepare; do
+  folder="$sandbox/$name"
+  mkdir -p "$folder"
+  cp "$program" "$folder/hq2hd"
+  case $prepare in
+    none) ;;
+    file) printf "$bytes" > "$folder/JWC_TEMP.TXT" ;;
+    dir) mkdir "$folder/JWC_TEMP.TXT" ;;
+    link) printf "$bytes" > "$folder/JWC_TEMP.TXT"; ln -s JWC_TEMP.TXT "$folder/TEMP.TXT" ;;
+    large) head -c 20000000 /dev/zero | tr '\0' 'a' > "$folder/JWC_TEMP.TXT" ;;
+  esac
+  (cd "$folder" && valgrind -q --error-exitcode=1 --leak-check=full \
+      --errors-for-leak-kinds=definite,indirect ./hq2hd > stdout.txt) \
+    || { echo "valgrind: case $name failed" >&2; cat "$folder/stdout.txt" >&2; false; }
+  cases=$((cases + 1))
+done <<'CASES'
+empty||file
+code-page-932|a\r\n  HQ\t\r\nhq\r\n\x82\xa0\r\nhqx|file
+utf8-mark|\xef\xbb\xbf\xc3\xa9\r\nhq\n|file
+utf16le|\xff\xfeh\x00q\x00\r\x00\n\x00|file
+invalid-utf8|\xef\xbb\xbfa\xff\r\nhq\r\n|file
+missing||none
+folder||dir
+scratch-link|a\r\nhq\r\n|link
+twenty-megabytes||large
+CASES
+echo "valgrind: $cases end-to-end cases, no error and no leak"
+fi
+
+elapsed=$((SECONDS - started))
+echo "Extra checks passed in $((elapsed / 60)) min $((elapsed % 60)) s."

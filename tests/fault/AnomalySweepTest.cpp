@@ -1,0 +1,145 @@
+// Every call a run makes is made to fail, alone, in pairs, and as the point
+// where the process dies; every allocation is made to fail. After each run the
+// host's data must still be there.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "fault/AnomalyRun.h"
+#include "fault/WorkFileCases.h"
+
+namespace hq2hd::testing {
+namespace {
+
+struct Tally {
+  long singleFaults = 0, doubleFaults = 0, crashPoints = 0, allocationFaults = 0;
+};
+
+Tally tally;
+
+class AnomalySummary : public ::testing::Environment {
+ public:
+  void SetUp() override { WarmUpProcessState(); }
+  void TearDown() override {
+    const bool held = !::testing::UnitTest::GetInstance()->Failed();
+    std::cout << "anomaly: " << tally.singleFaults << " single faults, " << tally.doubleFaults
+              << " double faults, " << tally.crashPoints << " crash points, "
+              << tally.allocationFaults << " allocation faults; "
+              << (held ? "every invariant held" : "AN INVARIANT WAS BREACHED") << std::endl;
+  }
+};
+
+// gtest owns the environment.
+[[maybe_unused]] ::testing::Environment* const summary =
+    ::testing::AddGlobalTestEnvironment(new AnomalySummary);
+
+std::string CallName(const CallRecord& call, int index) {
+  return "call #" + std::to_string(index) + " " + call.function + "(" + call.argument + ") [" +
+         Describe(call.kind) + "]";
+}
+
+std::string PairBreach(const WorkFileCase& workFile, const RunOutcome& outcome) {
+  if (std::string breach = SurvivalBreach(workFile, outcome); !breach.empty()) return breach;
+  if (outcome.handlesLeftOpen != 0)
+    return std::to_string(outcome.handlesLeftOpen) + " handle(s) left open";
+  return ReportLineProblem(outcome.stdoutBytes);
+}
+
+class AnomalySweep : public ::testing::TestWithParam<WorkFileCase> {
+ protected:
+  void SetUp() override {
+    const RunOutcome clean = runner_.Run(GetParam(), [](auto&) {});
+    ASSERT_TRUE(clean.workBytes.has_value());
+    ASSERT_EQ(*clean.workBytes, GetParam().expectedBytes);
+    ASSERT_EQ(clean.stdoutBytes, "");
+    ASSERT_FALSE(clean.scratchBytes.has_value());
+    cleanTrace_ = runner_.Platform().Trace();
+    cleanAllocations_ = clean.allocations;
+  }
+
+  AnomalyRunner runner_;
+  std::vector<CallRecord> cleanTrace_;
+  std::int64_t cleanAllocations_ = 0;
+};
+
+TEST_P(AnomalySweep, SingleFaultAtEveryCall) {
+  for (int k = 1; k <= static_cast<int>(cleanTrace_.size()); ++k) {
+    const CallRecord& call = cleanTrace_[k - 1];
+    for (const Fault& fault : FaultsFor(call.kind)) {
+      const RunOutcome outcome = runner_.Run(GetParam(), [&](auto& p) { p.FailCall(k, fault); });
+      ++tally.singleFaults;
+      if (std::string breach = SingleFaultBreach(GetParam(), outcome); !breach.empty()) {
+        FAIL() << CallName(call, k) << " failing with " << Describe(fault) << ": " << breach << "\n"
+               << runner_.Evidence(outcome);
+      }
+    }
+  }
+}
+
+TEST_P(AnomalySweep, AllocationFailureAtEveryAllocation) {
+  ASSERT_GT(cleanAllocations_, 0);
+  for (std::int64_t k = 1; k <= cleanAllocations_; ++k) {
+    const RunOutcome outcome = runner_.Run(
+        GetParam(), [](auto&) {}, k);
+    ++tally.allocationFaults;
+    ASSERT_TRUE(outcome.allocationFailed) << "allocation #" << k << " was never made";
+    if (std::string breach = SingleFaultBreach(GetParam(), outcome); !breach.empty()) {
+      FAIL() << "allocation #" << k << " failing: " << breach << "\n" << runner_.Evidence(outcome);
+    }
+  }
+}
+
+TEST_P(AnomalySweep, EveryPairOfFaults) {
+  // The large file's pairs are sampled: every first fault, every third second call.
+  const int stride = GetParam().small ? 1 : 3;
+  for (int first = 1; first <= static_cast<int>(cleanTrace_.size()); ++first) {
+    for (const Fault& firstFault : FaultsFor(cleanTrace_[first - 1].kind)) {
+      runner_.Run(GetParam(), [&](auto& p) { p.FailCall(first, firstFault); });
+      const std::vector<CallRecord> afterFirst = runner_.Platform().Trace();
+      for (int second = first + 1; second <= static_cast<int>(afterFirst.size());
+           second += stride) {
+        const CallRecord& call = afterFirst[second - 1];
+        for (const Fault& secondFault : FaultsFor(call.kind)) {
+          const RunOutcome outcome = runner_.Run(GetParam(), [&](auto& p) {
+            p.FailCall(first, firstFault);
+            p.FailCall(second, secondFault);
+          });
+          ++tally.doubleFaults;
+          const auto& trace = runner_.Platform().Trace();
+          ASSERT_TRUE(static_cast<int>(trace.size()) >= second &&
+                      trace[second - 1].kind == call.kind)
+              << "the run's calls differ from one run to the next at " << CallName(call, second);
+          if (std::string breach = PairBreach(GetParam(), outcome); !breach.empty()) {
+            FAIL() << CallName(cleanTrace_[first - 1], first) << " failing with "
+                   << Describe(firstFault) << ", then " << CallName(call, second)
+                   << " failing with " << Describe(secondFault) << ": " << breach << "\n"
+                   << runner_.Evidence(outcome);
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_P(AnomalySweep, CrashAtEveryCall) {
+  for (int k = 1; k <= static_cast<int>(cleanTrace_.size()); ++k) {
+    const CallRecord& call = cleanTrace_[k - 1];
+    for (bool torn : {false, true}) {
+      if (torn && call.kind != CallKind::Write) continue;
+      const RunOutcome outcome = runner_.Run(GetParam(), [&](auto& p) { p.CrashAt(k, torn); });
+      ++tally.crashPoints;
+      if (std::string breach = PairBreach(GetParam(), outcome); !breach.empty()) {
+        FAIL() << "killed at " << CallName(call, k) << (torn ? " halfway through" : "") << ": "
+               << breach << "\n"
+               << runner_.Evidence(outcome);
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(WorkFiles, AnomalySweep, ::testing::ValuesIn(WorkFileCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace hq2hd::testing

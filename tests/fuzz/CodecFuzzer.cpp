@@ -1,0 +1,119 @@
+// Arbitrary bytes as a work file: read, rewritten, written, read again. A
+// UTF-8 file must come back with the same lines; any other comes back in the
+// ANSI code page with as many lines as it had.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/RewriteRule.h"
+#include "codec/TextFile.h"
+#include "report/Exception.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Fuzzing jobs may run side by side; each takes a folder of its own, removed
+// when the process ends.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = fs::temp_directory_path() / ("hq2hd-fuzz-" + std::to_string(stamp));
+    fs::create_directories(path_);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+const fs::path& Folder() {
+  static const ScratchFolder folder;
+  return folder.Path();
+}
+
+hq2hd::Text NameOf(const fs::path& path) {
+  const std::string narrow = path.string();  // ASCII: the temporary folder and a fixed leaf
+  return hq2hd::Text(narrow.begin(), narrow.end());
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A line as text, whichever form the list keeps it in.
+hq2hd::Text LineText(const hq2hd::LineList& list, std::size_t index) {
+  if (!list.IsByteForm()) return hq2hd::Text(list.Line(index));
+  return list.ByteEncoding().Decode(list.ByteLine(index));
+}
+
+[[noreturn]] void Breach(const char* what) {
+  std::fprintf(stderr, "codec breach: %s\n", what);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace hq2hd;
+  const fs::path input = Folder() / "in.txt";
+  const fs::path output = Folder() / "out.txt";
+  {
+    std::ofstream out(input, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  LineList read;
+  try {
+    LoadLines(read, NameOf(input));
+  } catch (const Exception&) {
+    // Only a UTF-8 body that is not UTF-8 may be refused.
+    if (size < 3 || data[0] != 0xEF || data[1] != 0xBB || data[2] != 0xBF)
+      Breach("a file without a UTF-8 mark was refused");
+    return 0;
+  }
+  const bool utf8 = read.DetectedEncoding() == &Utf8Encoding();
+  LineList rewritten;
+  rewritten.TakeFormOf(read);
+  const bool bytes = read.IsByteForm();
+  for (std::size_t i = 0; i < read.Count(); ++i) {
+    if (bytes ? IsHqLine(read.ByteLine(i)) : IsHqLine(read.Line(i))) {
+      rewritten.Append(RewrittenLine);
+    } else {
+      rewritten.AppendFrom(read, i);
+    }
+  }
+  if (utf8) {
+    SaveLines(rewritten, NameOf(output), Utf8Encoding());
+  } else {
+    SaveLines(rewritten, NameOf(output));
+  }
+
+  const std::string written = ReadAll(output);
+  if (utf8) {
+    LineList again;
+    LoadLines(again, NameOf(output));
+    if (again.Count() != rewritten.Count()) Breach("UTF-8 line count changed");
+    for (std::size_t i = 0; i < again.Count(); ++i)
+      if (LineText(again, i) != LineText(rewritten, i)) Breach("UTF-8 line changed");
+  } else {
+    // Read back without mark detection: the ANSI bytes may begin like a mark.
+    const std::vector<TextView> again = SplitLines(AnsiEncoding().Decode(written));
+    if (again.size() != rewritten.Count()) Breach("ANSI line count changed");
+  }
+  return 0;
+}
