@@ -19,5 +19,9 @@ for preset in "${presets[@]}"; do
   ctest --preset "$preset"
 done
 
+current="sanitizers, fuzzing and Valgrind"
+echo "=== sanitizers, fuzzing, Valgrind"
+scripts/test-extra.sh
+
 elapsed=$((SECONDS - started))
-echo "All ${#presets[@]} presets passed (${presets[*]}) in $((elapsed / 60)) min $((elapsed % 60)) s."
+echo "All ${#presets[@]} presets (${presets[*]}) and the extra checks passed in $((elapsed / 60)) min $((elapsed % 60)) s."

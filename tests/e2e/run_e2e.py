@@ -24,6 +24,8 @@ def parse_arguments() -> argparse.Namespace:
     parser.add_argument("--hold-file", type=pathlib.Path, help="HoldFile.exe, Windows builds")
     parser.add_argument("--sandboxes", type=pathlib.Path, required=True,
                         help="folder under which each case gets its fresh folder")
+    parser.add_argument("--wrapper", default="",
+                        help="command (split at blanks) that runs the program, e.g. valgrind")
     parser.add_argument("modules", nargs="+", help="test modules, e.g. test_codec_bytes")
     return parser.parse_args()
 
@@ -35,6 +37,7 @@ def main() -> int:
         launcher=arguments.launcher.resolve() if arguments.launcher else None,
         hold_file=arguments.hold_file.resolve() if arguments.hold_file else None,
         sandbox_root=arguments.sandboxes.resolve(),
+        wrapper=tuple(arguments.wrapper.split()),
     ))
     # The modules read the target when they are imported, so import them only now.
     loader = unittest.defaultTestLoader

@@ -22,6 +22,7 @@ class Target:
     launcher: pathlib.Path | None  # wine-run for a Windows build, None for a native one
     hold_file: pathlib.Path | None  # the HoldFile helper (Windows builds only)
     sandbox_root: pathlib.Path
+    wrapper: tuple[str, ...] = ()  # e.g. a memory checker the native program runs under
 
     @property
     def is_windows(self) -> bool:
@@ -29,6 +30,9 @@ class Target:
 
     def command(self, program: pathlib.Path, *args: str) -> list[str]:
         prefix = [str(self.launcher)] if self.launcher else []
+        # A wrapper such as a memory checker runs the program under test, not helpers.
+        if self.wrapper and program.name == self.program.name:
+            prefix = [*self.wrapper, *prefix]
         return prefix + [str(program), *args]
 
     def host_path(self, path: pathlib.Path) -> str:
