@@ -17,14 +17,14 @@ namespace hq2hd {
 namespace {
 constexpr std::int32_t BlockSize = 4096;
 
-// Creating through a link would write into whatever it leads to, the source
-// itself included; the copy puts a file of its own in the link's place.
-void RemoveLinkAt(TextView name) {
+// Emptying an existing destination would write through it into whatever else
+// it is: the file a link leads to, or the other name of a hard link, the
+// source itself included. So the copy always makes a file of its own: what is
+// there is removed first, and one that cannot be removed (read-only, held by
+// another program, a folder) stops the copy as a failed create would.
+void RemoveExistingDestination(TextView name) {
   auto& os = platform::Os();
-  const std::uint32_t attributes = os.FileAttributes(name);
-  if (attributes == platform::InvalidFileAttributes ||
-      (attributes & platform::FileAttributeReparsePoint) == 0)
-    return;
+  if (os.FileAttributes(name) == platform::InvalidFileAttributes) return;
   if (!RemoveFile(name)) {
     const std::uint32_t code = os.LastError();
     throw EInOutError(OsMessage(code), static_cast<std::int32_t>(code));
@@ -53,7 +53,7 @@ CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
     OpenExisting(sourceFile, 1);
     CheckIo();
     try {
-      RemoveLinkAt(destination);
+      RemoveExistingDestination(destination);
       AssignName(destinationFile, destination);
       CheckIo();
       CreateTruncate(destinationFile, 1);

@@ -111,10 +111,7 @@ bool ReadsWithoutLoss(const Encoding& encoding, std::string_view body) {
 }
 
 bool WritesByteFormAs(const Encoding& source, const Encoding& target) {
-  if (&source == &target) return true;
-  // The ANSI encoding of a UTF-8 system writes the same UTF-8 bytes.
-  return &source == &Utf8Encoding() && target.Kind() == EncodingKind::Ansi &&
-         target.CodePage() == CodePageUtf8;
+  return &source == &target;
 }
 
 std::string EncodeByteForm(const LineList& list) {

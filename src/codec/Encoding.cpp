@@ -58,12 +58,15 @@ Text Encoding::Decode(std::string_view bytes) const {
     throw EOutOfMemory(Text(catalogue::OutOfMemory));
   const std::uint32_t flags = kind_ == EncodingKind::Utf8 ? MbErrInvalidChars : 0;
   const int count = static_cast<int>(bytes.size());
+  // Only the strict UTF-8 decoding refuses bytes; the file's text would
+  // otherwise be lost. The lenient one fails only when the platform does.
+  const TextView failure =
+      kind_ == EncodingKind::Utf8 ? catalogue::InvalidUtf8Body : catalogue::InvalidSourceArray;
   int units = Os().MultiByteToWideChar(codePage_, flags, bytes.data(), count, nullptr, 0);
-  // Only the strict UTF-8 decoding refuses; its text would otherwise be lost.
-  if (units <= 0) throw EEncodingError(Text(catalogue::InvalidUtf8Body));
+  if (units <= 0) throw EEncodingError(Text(failure));
   Text text(static_cast<std::size_t>(units), u'\0');
   int written = Os().MultiByteToWideChar(codePage_, flags, bytes.data(), count, text.data(), units);
-  if (written != units) throw EEncodingError(Text(catalogue::InvalidUtf8Body));
+  if (written != units) throw EEncodingError(Text(failure));
   return text;
 }
 

@@ -108,6 +108,18 @@ void LineList::SetBytes(ByteBuffer&& bytes, std::size_t bodyStart, const Encodin
   byteEncoding_ = &encoding;
 }
 
+LineList LineList::DecodedCopy() const {
+  LineList copy;
+  copy.encoding_ = encoding_;
+  if (IsByteForm()) {
+    for (std::size_t i = 0; i < byteLines_.size(); ++i)
+      copy.Append(byteEncoding_->Decode(ByteLine(i)));
+  } else {
+    for (TextView line : lines_) copy.Append(line);
+  }
+  return copy;
+}
+
 void LineList::TakeFormOf(const LineList& source) {
   if (Count() != 0 || !source.IsByteForm()) return;
   ClearLines();

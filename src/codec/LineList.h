@@ -30,6 +30,15 @@ class LineList {
  public:
   // Makes the ANSI encoding if it does not exist yet (EEncodingError).
   LineList();
+  // Text-form lines may view another list's own lines: copies are made only
+  // through DecodedCopy.
+  LineList(const LineList&) = delete;
+  LineList& operator=(const LineList&) = delete;
+  LineList(LineList&&) = default;
+  LineList& operator=(LineList&&) = default;
+
+  // A text-form list of the same lines, decoded from a byte-form list.
+  LineList DecodedCopy() const;
 
   std::size_t Count() const { return byteBody_ ? byteLines_.size() : lines_.size(); }
 

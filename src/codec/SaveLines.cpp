@@ -61,9 +61,7 @@ void Save(const LineList& list, TextView path, const Encoding* explicitEncoding)
   } else if (WritesByteFormAs(list.ByteEncoding(), encoding)) {
     bytes = EncodeByteForm(list);
   } else {
-    LineList text = list;
-    text.ToTextForm();
-    bytes = encoding.Encode(JoinLines(text));
+    bytes = encoding.Encode(JoinLines(list.DecodedCopy()));
   }
   if (list.WritesPreamble() && !encoding.Preamble().empty()) WriteAll(file.Get(), encoding.Preamble());
   WriteAll(file.Get(), bytes);

@@ -122,11 +122,24 @@ TEST_F(CopyTest, SourceThatCannotBeOpenedRaises103NotTheSystemCode) {
 TEST_F(CopyTest, DestinationThatCannotBeCreatedKeepsOldContentAndIsNotComplete) {
   WriteBytes(Source(), "new");
   WriteBytes(Destination(), "old");
+  // A read-only or locked destination can be neither removed nor created.
+  platform_.deleteFault = {1, 5};
   platform_.createFault = {2, 5};
   CopyOutcome outcome = Copy();
   EXPECT_FALSE(outcome.completed);
   EXPECT_FALSE(outcome.destinationCreated);
   EXPECT_EQ(ReadBytes(Destination()), "old");
+}
+
+TEST_F(CopyTest, ExistingDestinationIsReplacedNotWrittenThrough) {
+  WriteBytes(Source(), "new");
+  WriteBytes(dir_.Path() / "other", "other");
+  std::error_code error;
+  std::filesystem::create_hard_link(dir_.Path() / "other", Destination(), error);
+  if (error) GTEST_SKIP() << "no hard links here: " << error.message();
+  EXPECT_TRUE(Copy().completed);
+  EXPECT_EQ(ReadBytes(Destination()), "new");
+  EXPECT_EQ(ReadBytes(dir_.Path() / "other"), "other");
 }
 
 TEST_F(CopyTest, RefusedBlockWriteDeletesDestination) {

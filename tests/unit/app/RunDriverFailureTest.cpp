@@ -103,12 +103,35 @@ TEST_F(RunFixture, StaleScratchCopyThatCannotBeCreatedIsNeverTakenForTheHostsDat
   ASSERT_EQ(stale.size(), hostBytes.size());
   WriteBytes(WorkFile(), hostBytes);
   WriteBytes(ScratchFile(), stale);
+  // Another program holds it: it can be neither removed nor created.
+  platform_.deleteFault = {1, 32};
   platform_.createFaultName = u"TEMP.TXT";
   platform_.createFault = {1, 32};
   Run();
   EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
   EXPECT_EQ(ReadBytes(ScratchFile()), stale);
   EXPECT_EQ(platform_.stdoutBytes, "");
+}
+
+TEST_F(RunFixture, ScratchNameThatIsAHardLinkToTheWorkFileIsReplaced) {
+  WriteBytes(WorkFile(), hostBytes);
+  std::error_code error;
+  std::filesystem::create_hard_link(WorkFile(), ScratchFile(), error);
+  if (error) GTEST_SKIP() << "no hard links here: " << error.message();
+  Run();
+  EXPECT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
+  EXPECT_EQ(Listing(), onlyWorkFile);
+}
+
+TEST_F(RunFixture, ScratchNameThatIsAHardLinkToAnotherFileLeavesThatFileAlone) {
+  WriteBytes(WorkFile(), hostBytes);
+  WriteBytes(dir_.Path() / "other.txt", "other");
+  std::error_code error;
+  std::filesystem::create_hard_link(dir_.Path() / "other.txt", ScratchFile(), error);
+  if (error) GTEST_SKIP() << "no hard links here: " << error.message();
+  Run();
+  EXPECT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
+  EXPECT_EQ(ReadBytes(dir_.Path() / "other.txt"), "other");
 }
 
 TEST_F(RunFixture, InvalidUtf8AfterMarkGivesTheFileBack) {

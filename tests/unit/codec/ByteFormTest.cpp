@@ -26,8 +26,7 @@ std::pair<std::string, std::string> WriteBothWays(const std::string& bytes) {
   WriteBytes(dir.Path() / "in.txt", bytes);
   LineList list;
   LoadLines(list, dir.Name("in.txt"));
-  LineList text = list;
-  text.ToTextForm();
+  LineList text = list.DecodedCopy();
   const Encoding& encoding =
       list.DetectedEncoding() == &Utf8Encoding() ? Utf8Encoding() : AnsiEncoding();
   SaveLines(list, dir.Name("as-loaded.txt"), encoding);
