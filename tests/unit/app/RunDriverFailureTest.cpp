@@ -119,8 +119,15 @@ TEST_F(RunFixture, ScratchNameThatIsAHardLinkToTheWorkFileIsReplaced) {
   std::filesystem::create_hard_link(WorkFile(), ScratchFile(), error);
   if (error) GTEST_SKIP() << "no hard links here: " << error.message();
   Run();
+#ifdef _WIN32
+  // The copy holds the work file open, so Windows refuses to delete its other
+  // name: the copy stops and the work file is left as it was.
+  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
+  EXPECT_EQ(platform_.stdoutBytes, "");
+#else
   EXPECT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
   EXPECT_EQ(Listing(), onlyWorkFile);
+#endif
 }
 
 TEST_F(RunFixture, ScratchNameThatIsAHardLinkToAnotherFileLeavesThatFileAlone) {
