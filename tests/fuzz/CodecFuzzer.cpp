@@ -104,6 +104,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const std::string written = ReadAll(output);
+
+  // The same run through UTF-16 lines and the platform's lower-casing must
+  // write the very same bytes as the byte form did.
+  if (bytes) {
+    const LineList text = read.DecodedCopy();
+    LineList textRewritten;
+    for (std::size_t i = 0; i < text.Count(); ++i) {
+      if (IsHqLine(text.Line(i))) {
+        textRewritten.Append(RewrittenLine);
+      } else {
+        textRewritten.AppendFrom(text, i);
+      }
+    }
+    const fs::path textOutput = Folder() / "out-text.txt";
+    if (utf8) {
+      SaveLines(textRewritten, NameOf(textOutput), Utf8Encoding());
+    } else {
+      SaveLines(textRewritten, NameOf(textOutput));
+    }
+    if (ReadAll(textOutput) != written) Breach("byte form and text wrote different bytes");
+  }
   if (utf8) {
     LineList again;
     LoadLines(again, NameOf(output));
