@@ -5,6 +5,7 @@
 #include "platform/UniqueHandle.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
+#include "report/OsMessage.h"
 
 namespace hq2hd {
 
@@ -55,6 +56,9 @@ LinkTarget ResolveLinkTarget(TextView path) {
   // The volume of a link that leads nowhere cannot be asked.
   if (!IsDirectoryPresent(path) && !IsFilePresent(path, true))
     throw EDirectoryNotFoundException(Text(catalogue::DriveNotFound));
+  bool volumeHasLinks = false;
+  if (!Os().VolumeSupportsLinks(path, volumeHasLinks)) RaiseLastOsError();
+  if (!volumeHasLinks) return result;
   std::uint32_t attributes = Os().FileAttributes(path);
   if (attributes == InvalidFileAttributes || (attributes & FileAttributeReparsePoint) == 0)
     return result;

@@ -155,6 +155,15 @@ class Platform {
     SetLastError(error::NotSupported);
     return false;
   }
+
+  // Whether the volume that holds `name` supports links (reparse points);
+  // false with the last error set when the volume cannot be asked. Every
+  // POSIX file system has symbolic links.
+  virtual bool VolumeSupportsLinks(TextView name, bool& supported) {
+    (void)name;
+    supported = true;
+    return true;
+  }
 };
 
 // The backend this build was made with.

@@ -94,6 +94,14 @@ std::uint32_t FaultyPlatform::FullPathName(TextView name, std::uint32_t bufferLe
   return length;
 }
 
+bool FaultyPlatform::VolumeSupportsLinks(TextView name, bool& supported) {
+  if (volumeFault.Hit()) {
+    SetLastError(volumeFault.error);
+    return false;
+  }
+  return Inner().VolumeSupportsLinks(name, supported);
+}
+
 int FaultyPlatform::LowerCase(std::uint32_t locale, const char16_t* source, int count,
                               char16_t* dest) {
   if (lowerCaseRunsOutOfMemory) throw std::bad_alloc();

@@ -37,7 +37,8 @@ class FaultyPlatform : public ForwardingPlatform {
   std::string stdoutBytes;
   std::string stderrBytes;
 
-  CallFault createFault, readFault, writeFault, closeFault, moveFault, lowerCaseFault, deleteFault;
+  CallFault createFault, readFault, writeFault, closeFault, moveFault, lowerCaseFault, deleteFault,
+      volumeFault;
   // The file name (without folder) that a create fault applies to; any when empty.
   Text createFaultName;
   // The n-th read or write takes only half of what it was given, reporting success.
@@ -61,6 +62,7 @@ class FaultyPlatform : public ForwardingPlatform {
   bool CloseHandle(platform::Handle file) override;
   bool MoveFileReplacing(TextView from, TextView to) override;
   bool DeleteFile(TextView name) override;
+  bool VolumeSupportsLinks(TextView name, bool& supported) override;
   int LowerCase(std::uint32_t locale, const char16_t* source, int count, char16_t* dest) override;
   platform::Handle StdHandle(platform::StdStream stream) override;
   platform::FileType HandleFileType(platform::Handle file) override;

@@ -88,6 +88,9 @@ class ForwardingPlatform : public platform::Platform {
   bool ResolveLink(TextView name, Text& target) override {
     return inner_.ResolveLink(name, target);
   }
+  bool VolumeSupportsLinks(TextView name, bool& supported) override {
+    return inner_.VolumeSupportsLinks(name, supported);
+  }
 
  private:
   platform::Platform& inner_;

@@ -53,4 +53,16 @@ bool WindowsPlatform::ResolveLink(TextView name, Text& target) {
   return true;
 }
 
+bool WindowsPlatform::VolumeSupportsLinks(TextView name, bool& supported) {
+  const std::wstring path = TerminatedName(name);
+  std::vector<wchar_t> root(path.size() + MAX_PATH);
+  if (!::GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size())))
+    return false;
+  DWORD flags = 0;
+  if (!::GetVolumeInformationW(root.data(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
+    return false;
+  supported = (flags & FILE_SUPPORTS_REPARSE_POINTS) != 0;
+  return true;
+}
+
 }  // namespace hq2hd::platform::windows

@@ -50,6 +50,7 @@ class WindowsPlatform final : public Platform {
 
   Text SystemMessage(std::uint32_t code) override;
   bool ResolveLink(TextView name, Text& target) override;
+  bool VolumeSupportsLinks(TextView name, bool& supported) override;
 };
 
 }  // namespace hq2hd::platform::windows

@@ -141,6 +141,30 @@ TEST_F(RunFixture, ScratchNameThatIsAHardLinkToAnotherFileLeavesThatFileAlone) {
   EXPECT_EQ(ReadBytes(dir_.Path() / "other.txt"), "other");
 }
 
+#ifndef _WIN32
+// Symbolic links stand in for reparse points; Wine cannot make them.
+TEST_F(RunFixture, VolumeOfALinkedWorkFileThatCannotBeAskedIsReported) {
+  WriteBytes(dir_.Path() / "real.txt", hostBytes);
+  std::filesystem::create_symlink(dir_.Path() / "real.txt", WorkFile());
+  platform_.volumeFault = {1, 21};
+  Run();
+  const std::string head = ReportBytes(u"EOSError: システム エラー。コード: 21。");
+  ASSERT_GE(platform_.stdoutBytes.size(), head.size());
+  EXPECT_EQ(platform_.stdoutBytes.substr(0, head.size()), head);
+  EXPECT_TRUE(std::filesystem::is_symlink(WorkFile()));
+  EXPECT_EQ(ReadBytes(dir_.Path() / "real.txt"), hostBytes);
+  EXPECT_EQ(Listing(), (std::set<std::string>{"JWC_TEMP.TXT", "real.txt"}));
+}
+
+TEST_F(RunFixture, LinkedWorkFileIsReadThroughItsLink) {
+  WriteBytes(dir_.Path() / "real.txt", hostBytes);
+  std::filesystem::create_symlink(dir_.Path() / "real.txt", WorkFile());
+  Run();
+  EXPECT_EQ(platform_.stdoutBytes, "");
+  EXPECT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
+}
+#endif
+
 TEST_F(RunFixture, InvalidUtf8AfterMarkGivesTheFileBack) {
   const std::string invalid = "\xEF\xBB\xBF" "a\xFF\r\nhq\r\n";
   WriteBytes(WorkFile(), invalid);
