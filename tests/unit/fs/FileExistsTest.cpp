@@ -148,3 +148,41 @@ TEST_F(FileServicesTest, ImpossibleDateRaisesOutOfRangeAndLeavesTheTime) {
 
 }  // namespace
 }  // namespace hq2hd::testing
+
+#include "support/FaultyPlatform.h"
+
+namespace hq2hd::testing {
+namespace {
+
+struct RefusalCase {
+  std::uint32_t code;
+  bool raises;
+};
+
+class StrictDeleteRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(StrictDeleteRefusalTest, OnlySharingMissingAndDeniedRaise) {
+  TempDir dir;
+  WriteBytes(dir.Path() / "file", "x");
+  FaultyPlatform fake;
+  platform::ScopedPlatform scope(fake);
+  fake.deleteFault = {1, GetParam().code};
+  bool raised = false;
+  try {
+    StrictDeleteFile(dir.Name("file"));
+  } catch (const EInOutError& failure) {
+    raised = true;
+    EXPECT_EQ(failure.Message(), OsMessage(GetParam().code));
+    EXPECT_EQ(failure.ErrorCode(), 0);
+  }
+  EXPECT_EQ(raised, GetParam().raises);
+  EXPECT_TRUE(fs::exists(dir.Path() / "file"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, StrictDeleteRefusalTest,
+                         ::testing::Values(RefusalCase{2, true}, RefusalCase{5, true},
+                                           RefusalCase{32, true}, RefusalCase{3, false},
+                                           RefusalCase{123, false}, RefusalCase{19, false}));
+
+}  // namespace
+}  // namespace hq2hd::testing
