@@ -99,11 +99,11 @@ void LineList::SetBytes(ByteBuffer&& bytes, std::size_t bodyStart, const Encodin
   ClearLines();
   auto storage = std::make_shared<const ByteBuffer>(std::move(bytes));
   const char* const begin = storage->data.get();
-  ForEachLine(begin + bodyStart, begin + storage->size, [&](const char* lineBegin,
-                                                            const char* lineEnd) {
-    byteLines_.push_back({static_cast<std::uint32_t>(lineBegin - begin),
-                          static_cast<std::uint32_t>(lineEnd - lineBegin)});
-  });
+  ForEachLine(begin + bodyStart, begin + storage->size,
+              [&](const char* lineBegin, const char* lineEnd) {
+                byteLines_.push_back({static_cast<std::uint32_t>(lineBegin - begin),
+                                      static_cast<std::uint32_t>(lineEnd - lineBegin)});
+              });
   byteBody_ = std::move(storage);
   byteEncoding_ = &encoding;
 }
@@ -128,13 +128,7 @@ void LineList::TakeFormOf(const LineList& source) {
 }
 
 void LineList::ToTextForm() {
-  if (!IsByteForm()) return;
-  std::vector<Text> decoded;
-  decoded.reserve(byteLines_.size());
-  for (std::size_t i = 0; i < byteLines_.size(); ++i)
-    decoded.push_back(byteEncoding_->Decode(ByteLine(i)));
-  ClearLines();
-  for (Text& line : decoded) lines_.push_back(ownLines_.emplace_back(std::move(line)));
+  if (IsByteForm()) *this = DecodedCopy();
 }
 
 std::vector<TextView> SplitLines(TextView text) {

@@ -4,14 +4,14 @@
 #include <string_view>
 
 #include "codec/ByteForm.h"
-#include "codec/FileNameText.h"
 #include "codec/TextFile.h"
+#include "fs/IoStatus.h"
+#include "platform/FullPathText.h"
 #include "platform/UniqueHandle.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
 #include "report/MessageFormat.h"
 #include "report/OsMessage.h"
-#include "fs/IoStatus.h"
 
 namespace hq2hd {
 
@@ -28,8 +28,7 @@ DetectedMark DetectEncoding(std::string_view bytes) {
   // Each candidate is made even when an earlier one already matched nothing,
   // so a file without a mark brings all three into being.
   for (const Encoding* candidate : {&Utf8Encoding(), &Utf16LeEncoding(), &Utf16BeEncoding()}) {
-    if (bytes.starts_with(candidate->Preamble()))
-      return {candidate, candidate->Preamble().size()};
+    if (bytes.starts_with(candidate->Preamble())) return {candidate, candidate->Preamble().size()};
   }
   return {nullptr, 0};
 }
@@ -44,7 +43,7 @@ void LoadLines(LineList& list, TextView path) {
   UniqueHandle file(
       Os().CreateFile(path, GenericRead, FileShareRead, OpenExisting, FileAttributeNormal));
   if (!file) {
-    Text fullName = AbsoluteNameOrEmpty(path);
+    Text fullName = FullPathText(path);
     Text reason = OsMessage(Os().LastError());
     throw EFOpenError(FormatMessageText(catalogue::CannotOpenFile, {fullName, reason}));
   }

@@ -2,8 +2,8 @@
 #include <string>
 
 #include "codec/ByteForm.h"
-#include "codec/FileNameText.h"
 #include "codec/TextFile.h"
+#include "platform/FullPathText.h"
 #include "platform/UniqueHandle.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
@@ -45,14 +45,14 @@ Text JoinLines(const LineList& list) {
 }
 
 void Save(const LineList& list, TextView path, const Encoding* explicitEncoding) {
-  UniqueHandle file(Os().CreateFile(path, GenericRead | GenericWrite, 0, CreateAlways,
-                                    FileAttributeNormal));
+  UniqueHandle file(
+      Os().CreateFile(path, GenericRead | GenericWrite, 0, CreateAlways, FileAttributeNormal));
   if (!file) {
-    Text fullName = AbsoluteNameOrEmpty(path);
+    Text fullName = FullPathText(path);
     Text reason = OsMessage(Os().LastError());
     throw EFCreateError(FormatMessageText(catalogue::CannotCreateFile, {fullName, reason}));
   }
-  const Encoding& encoding = explicitEncoding != nullptr ? *explicitEncoding
+  const Encoding& encoding = explicitEncoding != nullptr          ? *explicitEncoding
                              : list.DetectedEncoding() != nullptr ? *list.DetectedEncoding()
                                                                   : list.DefaultEncoding();
   std::string bytes;
@@ -63,7 +63,8 @@ void Save(const LineList& list, TextView path, const Encoding* explicitEncoding)
   } else {
     bytes = encoding.Encode(JoinLines(list.DecodedCopy()));
   }
-  if (list.WritesPreamble() && !encoding.Preamble().empty()) WriteAll(file.Get(), encoding.Preamble());
+  if (list.WritesPreamble() && !encoding.Preamble().empty())
+    WriteAll(file.Get(), encoding.Preamble());
   WriteAll(file.Get(), bytes);
   // A close that fails may have lost buffered data: the file is not whole.
   if (!file.Close()) throw EWriteError(Text(catalogue::StreamWriteError));

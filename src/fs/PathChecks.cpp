@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 #include "fs/FileExists.h"
+#include "platform/FullPathText.h"
 #include "platform/Platform.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
@@ -85,15 +85,7 @@ void ValidatePath(TextView path, bool mustExist) {
 Text FullPathOf(TextView path) {
   auto& os = platform::Os();
   os.SetLastError(0);
-  constexpr std::uint32_t FirstBufferLength = 260;
-  std::vector<char16_t> buffer(FirstBufferLength);
-  std::uint32_t length = os.FullPathName(path, FirstBufferLength, buffer.data());
-  if (length > FirstBufferLength) {
-    buffer.assign(length, u'\0');
-    length = std::min(os.FullPathName(path, length, buffer.data()),
-                      static_cast<std::uint32_t>(buffer.size()));
-  }
-  Text fullPath(buffer.data(), length);
+  Text fullPath = platform::FullPathText(path);
   std::uint32_t code = os.LastError();
   if (code != 0 && code != platform::error::FileNotFound)
     throw ENotSupportedException(OsMessage(code));

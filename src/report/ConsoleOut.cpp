@@ -4,7 +4,6 @@
 #include <string>
 
 #include "fs/IoStatus.h"
-#include "report/MessageFormat.h"
 
 namespace hq2hd {
 
@@ -21,7 +20,7 @@ bool ConsoleOut::EnsureOpen() {
   handle_ = Os().StdHandle(StdStream::Output);
   if (codePage_ == 0) {
     codePage_ = Os().HandleFileType(handle_) == FileType::Char ? Os().ConsoleOutputCodePage()
-                                                                : Os().AnsiCodePage();
+                                                               : Os().AnsiCodePage();
   }
   FileType type = Os().HandleFileType(handle_);
   if (type == FileType::Unknown) {
@@ -66,8 +65,7 @@ void ConsoleOut::WriteText(TextView text) {
   int needed = Os().WideCharToMultiByte(codePage_, 0, text.data(), units, nullptr, 0);
   if (needed <= 0) return;
   if (static_cast<std::size_t>(needed) <= local.size()) {
-    int written =
-        Os().WideCharToMultiByte(codePage_, 0, text.data(), units, local.data(), needed);
+    int written = Os().WideCharToMultiByte(codePage_, 0, text.data(), units, local.data(), needed);
     AppendBytes(local.data(), static_cast<std::size_t>(written > 0 ? written : 0));
     return;
   }
@@ -91,6 +89,8 @@ void ConsoleOut::CloseAtExit() {
 
 void WriteFailureReport(const char* className, TextView message) {
   ConsoleOut& out = ConsoleOut::Instance();
+  // Class names are ASCII; widened on the stack, like the conversion, so that
+  // reporting that memory ran out needs no memory.
   std::array<char16_t, 64> name{};
   std::size_t length = 0;
   for (; className[length] != '\0' && length < name.size(); ++length)
