@@ -69,6 +69,11 @@ CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
         CheckIo();
       } while (readCount != 0 && writtenCount == readCount);
       const bool reachedEnd = readCount == 0;
+      // The work file is deleted once the copy is complete: by then its bytes
+      // must be on the disk, not only in the system's cache. A flush that
+      // fails leaves the copy incomplete, as a failed write does.
+      FlushFileVar(destinationFile);
+      CheckIo();
 
       CloseFileVar(destinationFile);
       CheckIo();

@@ -4,12 +4,14 @@
 
 #include "MyFunc/CopyFileWithTimes.h"
 #include "MyFunc/SafeFileOps.h"
+#include "app/FolderClaim.h"
 #include "app/ProgramDirectory.h"
 #include "app/RewriteRule.h"
 #include "app/WorkFileRestorer.h"
 #include "codec/TextFile.h"
 #include "fs/FileDelete.h"
 #include "fs/FileExists.h"
+#include "platform/Platform.h"
 #include "report/Catalogue.h"
 #include "report/ConsoleOut.h"
 #include "report/Exception.h"
@@ -64,14 +66,17 @@ void Run() {
   const Text scratchPath = directory + Text(ScratchFileName);
   const Text workPath = directory + Text(WorkFileName);
 
+  const FolderClaim claim(directory);
+
   const CopyOutcome copy = CopyFileWithTimes(workPath, scratchPath);
-  if (!copy.completed) {
+  // The scratch copy's name must be on the disk before the work file's goes.
+  if (!copy.completed || !platform::Os().FlushFolder(directory)) {
     // The work file is untouched; a scratch copy that stopped short is of no use.
     if (copy.destinationCreated && SafeFileExists(scratchPath)) SafeDeleteFile(scratchPath);
     return;
   }
 
-  WorkFileRestorer restorer(scratchPath, workPath, RemoveFile(workPath));
+  WorkFileRestorer restorer(directory, scratchPath, workPath, RemoveFile(workPath));
 
   LineList output;
   bool writeUtf8 = false;
@@ -79,6 +84,9 @@ void Run() {
   if (!WriteWorkFile(output, workPath, writeUtf8, restorer)) return;
   restorer.Dismiss();
 
+  // Until the new work file's name is on the disk, the scratch copy stays: a
+  // duplicate the next run replaces is better than no copy at all.
+  if (!platform::Os().FlushFolder(directory)) return;
   if (IsFilePresent(scratchPath, true)) RemoveFile(scratchPath);
 }
 

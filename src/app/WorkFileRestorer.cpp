@@ -22,11 +22,19 @@ void WorkFileRestorer::Restore() {
     RemoveFile(scratchPath_);
     return;
   }
-  if (platform::Os().MoveFileReplacing(scratchPath_, workPath_)) return;
+  // Once back under its name, the host's data must stay there after a power
+  // failure too: the folder is flushed after a rename or a copy back.
+  if (platform::Os().MoveFileReplacing(scratchPath_, workPath_)) {
+    platform::Os().FlushFolder(folder_);
+    return;
+  }
   // A refused rename (the scratch copy held open by another program, say)
   // may still allow a copy; the scratch copy is kept either way.
   try {
-    if (CopyFileWithTimes(scratchPath_, workPath_).completed) return;
+    if (CopyFileWithTimes(scratchPath_, workPath_).completed) {
+      platform::Os().FlushFolder(folder_);
+      return;
+    }
   } catch (...) {
     // What the copy or the failed write left is removed below all the same.
   }

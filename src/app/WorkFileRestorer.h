@@ -11,8 +11,11 @@ namespace hq2hd {
 // now needless scratch copy.
 class WorkFileRestorer {
  public:
-  WorkFileRestorer(TextView scratchPath, TextView workPath, bool workFileDeleted)
-      : scratchPath_(scratchPath), workPath_(workPath), workFileIntact_(!workFileDeleted) {}
+  WorkFileRestorer(TextView folder, TextView scratchPath, TextView workPath, bool workFileDeleted)
+      : folder_(folder),
+        scratchPath_(scratchPath),
+        workPath_(workPath),
+        workFileIntact_(!workFileDeleted) {}
   WorkFileRestorer(const WorkFileRestorer&) = delete;
   WorkFileRestorer& operator=(const WorkFileRestorer&) = delete;
   ~WorkFileRestorer();
@@ -24,6 +27,7 @@ class WorkFileRestorer {
  private:
   void Restore();
 
+  TextView folder_;
   TextView scratchPath_;
   TextView workPath_;
   bool workFileIntact_;

@@ -66,6 +66,9 @@ void Save(const LineList& list, TextView path, const Encoding* explicitEncoding)
   if (list.WritesPreamble() && !encoding.Preamble().empty())
     WriteAll(file.Get(), encoding.Preamble());
   WriteAll(file.Get(), bytes);
+  // The scratch copy is deleted once this returns: the new bytes must be on
+  // the disk by then. A flush that fails is a failed write.
+  if (!Os().FlushFileBuffers(file.Get())) throw EWriteError(Text(catalogue::StreamWriteError));
   // A close that fails may have lost buffered data: the file is not whole.
   if (!file.Close()) throw EWriteError(Text(catalogue::StreamWriteError));
 }

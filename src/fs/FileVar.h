@@ -56,5 +56,8 @@ std::int32_t ReadBlocks(FileVar& file, void* buffer, std::int32_t count,
 std::int32_t WriteBlocks(FileVar& file, const void* buffer, std::int32_t count,
                          std::int32_t* countDone = nullptr);
 std::int32_t CloseFileVar(FileVar& file);
+// Writes what the file holds through to the storage device. Leaves 103 for a
+// file not open for output, the system's code when the flush fails.
+void FlushFileVar(FileVar& file);
 
 }  // namespace hq2hd

@@ -116,6 +116,23 @@ class Platform {
   virtual bool SetFileTimes(Handle file, const FileTime* creation, const FileTime* lastAccess,
                             const FileTime* lastWrite) = 0;
 
+  // Durability. Writes what the file holds through to the storage device
+  // (FlushFileBuffers; fsync on POSIX).
+  virtual bool FlushFileBuffers(Handle file) = 0;
+  // Writes the folder's names (creates, deletes, renames) through to the
+  // storage device; an empty name is the current folder. POSIX needs an fsync
+  // of the folder for that; Windows file systems journal their names, so the
+  // Windows backend has nothing to do.
+  virtual bool FlushFolder(TextView folder) = 0;
+
+  // One run at a time per folder. Waits until no other process holds the
+  // claim on `folder` (its full name, compared without regard to case where
+  // names are), then holds it until ReleaseFolderClaim or the end of the
+  // process: a killed process leaves nothing behind. Nothing is created in
+  // the folder. InvalidHandle with the last error set when refused.
+  virtual Handle ClaimFolder(TextView folder) = 0;
+  virtual void ReleaseFolderClaim(Handle claim) = 0;
+
   // Time, with the time-zone bias in force at the call.
   virtual bool FileTimeToLocalFileTime(FileTime utc, FileTime& local) = 0;
   virtual bool LocalFileTimeToFileTime(FileTime local, FileTime& utc) = 0;

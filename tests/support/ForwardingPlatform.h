@@ -50,6 +50,10 @@ class ForwardingPlatform : public platform::Platform {
                     const platform::FileTime* lastWrite) override {
     return inner_.SetFileTimes(file, creation, lastAccess, lastWrite);
   }
+  bool FlushFileBuffers(platform::Handle file) override { return inner_.FlushFileBuffers(file); }
+  bool FlushFolder(TextView folder) override { return inner_.FlushFolder(folder); }
+  platform::Handle ClaimFolder(TextView folder) override { return inner_.ClaimFolder(folder); }
+  void ReleaseFolderClaim(platform::Handle claim) override { inner_.ReleaseFolderClaim(claim); }
   bool FileTimeToLocalFileTime(platform::FileTime utc, platform::FileTime& local) override {
     return inner_.FileTimeToLocalFileTime(utc, local);
   }

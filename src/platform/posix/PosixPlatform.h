@@ -33,6 +33,10 @@ class PosixPlatform final : public Platform {
   std::uint32_t FullPathName(TextView name, std::uint32_t bufferLength, char16_t* buffer) override;
   bool SetFileTimes(Handle file, const FileTime* creation, const FileTime* lastAccess,
                     const FileTime* lastWrite) override;
+  bool FlushFileBuffers(Handle file) override;
+  bool FlushFolder(TextView folder) override;
+  Handle ClaimFolder(TextView folder) override;
+  void ReleaseFolderClaim(Handle claim) override;
 
   bool FileTimeToLocalFileTime(FileTime utc, FileTime& local) override;
   bool LocalFileTimeToFileTime(FileTime local, FileTime& utc) override;
