@@ -155,6 +155,10 @@ Text CountingPlatform::ModuleFileName() {
   return moduleFileName.empty() ? Inner().ModuleFileName() : moduleFileName;
 }
 
+std::uint32_t CountingPlatform::AnsiCodePage() {
+  return ansiCodePage != 0 ? ansiCodePage : Inner().AnsiCodePage();
+}
+
 Handle CountingPlatform::CreateFile(TextView name, std::uint32_t access, std::uint32_t share,
                                     std::uint32_t disposition, std::uint32_t flags) {
   CountingAllocations::Pause pause;

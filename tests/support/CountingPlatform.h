@@ -61,6 +61,8 @@ class CountingPlatform : public ForwardingPlatform {
 
   // What the program sees as its own executable.
   Text moduleFileName;
+  // The ANSI code page the program sees; the real one when 0.
+  std::uint32_t ansiCodePage = 0;
 
   // Forgets the last run: its calls, plan, output, and closes what the real
   // platform still holds open for it.
@@ -83,6 +85,7 @@ class CountingPlatform : public ForwardingPlatform {
   const std::string& StdoutBytes() const { return stdout_; }
 
   Text ModuleFileName() override;
+  std::uint32_t AnsiCodePage() override;
   platform::Handle CreateFile(TextView name, std::uint32_t access, std::uint32_t share,
                               std::uint32_t disposition, std::uint32_t flags) override;
   bool ReadFile(platform::Handle file, void* buffer, std::uint32_t count,
