@@ -77,9 +77,10 @@ RunOutcome AnomalyRunner::RunAsIs(const std::function<void(CountingPlatform&)>& 
     outcome.escaped = "std::bad_alloc";
   }
   outcome.allocationFailed = CountingAllocations::Failed();
+  platform_.ApplyPowerLoss();
   outcome.calls = platform_.Calls();
   outcome.handlesLeftOpen = platform_.HandlesLeftOpen();
-  outcome.stdoutBytes = platform_.StdoutBytes();
+  outcome.stdoutBytes = platform_.stdoutBytes;
   outcome.workBytes = BytesIfFile(dir_.Path() / "JWC_TEMP.TXT");
   outcome.scratchBytes = BytesIfFile(dir_.Path() / "TEMP.TXT");
   return outcome;

@@ -1,6 +1,6 @@
-// Every call a run makes is made to fail, alone, in pairs, and as the point
-// where the process dies; every allocation is made to fail. After each run the
-// host's data must still be there.
+// Every call a run makes is made to fail, alone, in pairs, as the point where
+// the process dies and as the point where the power fails; every allocation is
+// made to fail. After each run the host's data must still be there.
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -13,7 +13,7 @@ namespace hq2hd::testing {
 namespace {
 
 struct Tally {
-  long singleFaults = 0, doubleFaults = 0, crashPoints = 0, allocationFaults = 0;
+  long singleFaults = 0, doubleFaults = 0, crashPoints = 0, powerLosses = 0, allocationFaults = 0;
 };
 
 Tally tally;
@@ -23,12 +23,14 @@ class AnomalySummary : public ::testing::Environment {
   void SetUp() override { WarmUpProcessState(); }
   void TearDown() override {
     // A run filtered to other tests (the large line, say) has nothing to count.
-    if (tally.singleFaults + tally.doubleFaults + tally.crashPoints + tally.allocationFaults == 0)
+    if (tally.singleFaults + tally.doubleFaults + tally.crashPoints + tally.powerLosses +
+            tally.allocationFaults ==
+        0)
       return;
     const bool held = !::testing::UnitTest::GetInstance()->Failed();
     std::cout << "anomaly: " << tally.singleFaults << " single faults, " << tally.doubleFaults
               << " double faults, " << tally.crashPoints << " crash points, "
-              << tally.allocationFaults << " allocation faults; "
+              << tally.powerLosses << " power losses, " << tally.allocationFaults << " allocation faults; "
               << (held ? "every invariant held" : "AN INVARIANT WAS BREACHED") << std::endl;
   }
 };
@@ -126,15 +128,19 @@ TEST_P(AnomalySweep, EveryPairOfFaults) {
 }
 
 TEST_P(AnomalySweep, CrashAtEveryCall) {
-  for (int k = 1; k <= static_cast<int>(cleanTrace_.size()); ++k) {
-    const CallRecord& call = cleanTrace_[k - 1];
-    for (bool torn : {false, true}) {
-      if (torn && call.kind != CallKind::Write) continue;
-      const RunOutcome outcome = runner_.Run(GetParam(), [&](auto& p) { p.CrashAt(k, torn); });
-      ++tally.crashPoints;
+  // The power may also fail just after the run has ended: call n + 1.
+  const CallRecord afterTheRun{CallKind::Query, "(after the run)", "", ""};
+  for (int k = 1; k <= static_cast<int>(cleanTrace_.size()) + 1; ++k) {
+    const bool ended = k > static_cast<int>(cleanTrace_.size());
+    const CallRecord& call = ended ? afterTheRun : cleanTrace_[k - 1];
+    for (Crash crash : {Crash::Kill, Crash::TornWrite, Crash::PowerLoss}) {
+      if (crash == Crash::TornWrite && call.kind != CallKind::Write) continue;
+      if (ended && crash != Crash::PowerLoss) continue;
+      const RunOutcome outcome = runner_.Run(GetParam(), [&](auto& p) { p.CrashAt(k, crash); });
+      ++(crash == Crash::PowerLoss ? tally.powerLosses : tally.crashPoints);
       if (std::string breach = PairBreach(GetParam(), outcome); !breach.empty()) {
-        FAIL() << "killed at " << CallName(call, k) << (torn ? " halfway through" : "") << ": "
-               << breach << "\n"
+        FAIL() << (crash == Crash::PowerLoss ? "power lost at " : "killed at ") << CallName(call, k)
+               << (crash == Crash::TornWrite ? " halfway through" : "") << ": " << breach << "\n"
                << runner_.Evidence(outcome);
       }
     }

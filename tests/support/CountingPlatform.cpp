@@ -1,5 +1,8 @@
 #include "support/CountingPlatform.h"
 
+#include <filesystem>
+#include <fstream>
+#include <new>
 #include <sstream>
 
 #include "support/CountingAllocations.h"
@@ -17,6 +20,8 @@ std::string Printable(TextView text) {
   for (char16_t unit : text) printable.push_back(unit >= 0x20 && unit < 0x7F ? char(unit) : '?');
   return printable;
 }
+
+std::filesystem::path NativePath(TextView name) { return std::filesystem::path(Text(name)); }
 
 Fault Error(std::uint32_t code) { return Fault{Fault::Type::Error, code}; }
 const Fault ShortTransfer{Fault::Type::Short, 0};
@@ -43,6 +48,9 @@ const std::vector<Fault>& FaultsFor(CallKind kind) {
       {CallKind::LowerCase, {Error(87)}},
       // The system has no text for the code.
       {CallKind::Message, {Error(317)}},
+      // Disk full (space is allocated late), the device failed.
+      {CallKind::Flush, {Error(112), Error(1117)}},
+      {CallKind::Claim, {Error(5)}},
   };
   return faults.at(kind);
 }
@@ -75,6 +83,10 @@ std::string Describe(CallKind kind) {
       return "lower-casing";
     case CallKind::Message:
       return "system message";
+    case CallKind::Flush:
+      return "flush";
+    case CallKind::Claim:
+      return "folder claim";
   }
   return "?";
 }
@@ -91,23 +103,57 @@ CountingPlatform::~CountingPlatform() { Reset(); }
 void CountingPlatform::Reset() {
   CountingAllocations::Pause pause;
   for (Handle handle : realOpen_) Inner().CloseHandle(handle);
+  // A killed process gives its claim back with its end.
+  for (Handle claim : realClaims_) Inner().ReleaseFolderClaim(claim);
   realOpen_.clear();
+  realClaims_.clear();
   programOpen_.clear();
   faults_.clear();
   crashAt_ = 0;
-  tornWrite_ = false;
+  crash_ = Crash::Kill;
   refuseWrites_ = false;
   reporting_ = false;
+  reads_ = writes_ = 0;
+  for (CallFault* fault :
+       {&createFault, &readFault, &writeFault, &closeFault, &moveFault, &deleteFault, &volumeFault,
+        &lowerCaseFault, &flushFault, &folderFlushFault, &claimFault})
+    *fault = CallFault{};
+  createFaultName.clear();
+  shortReadAt = shortWriteAt = 0;
+  fullPathError = 0;
+  lowerCaseRunsOutOfMemory = false;
+  reportedSize.reset();
+  durable_.clear();
+  writableNames_.clear();
   trace_.clear();
-  stdout_.clear();
-  stderr_.clear();
+  stdoutBytes.clear();
+  stderrBytes.clear();
 }
 
 void CountingPlatform::FailCall(int index, Fault fault) { faults_[index] = fault; }
 
-void CountingPlatform::CrashAt(int index, bool tornWrite) {
+void CountingPlatform::CrashAt(int index, Crash crash) {
   crashAt_ = index;
-  tornWrite_ = tornWrite;
+  crash_ = crash;
+}
+
+void CountingPlatform::ApplyPowerLoss() {
+  if (crashAt_ == 0 || crash_ != Crash::PowerLoss) return;
+  CountingAllocations::Pause pause;
+  for (const auto& [name, bytes] : durable_) {
+    const std::filesystem::path path = NativePath(name);
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path))) continue;
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), std::streamsize(bytes.size()));
+  }
+}
+
+void CountingPlatform::NoteWritten(Handle file) {
+  auto name = writableNames_.find(file);
+  if (name == writableNames_.end() || durable_.contains(name->second)) return;
+  // Written in place without being emptied first: what it held is on the disk.
+  std::ifstream in(NativePath(name->second), std::ios::binary);
+  durable_[name->second] = std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string CountingPlatform::TraceText() const {
@@ -123,26 +169,28 @@ std::string CountingPlatform::TraceText() const {
 }
 
 CountingPlatform::Decision CountingPlatform::Enter(CallKind kind, const char* function,
-                                                   TextView argument) {
-  return Enter(kind, function, Printable(argument));
+                                                   TextView argument, CallFault* byFunction) {
+  return Enter(kind, function, Printable(argument), byFunction);
 }
 
 CountingPlatform::Decision CountingPlatform::Enter(CallKind kind, const char* function,
-                                                   Handle handle) {
-  return Enter(kind, function, "handle " + std::to_string(handle));
+                                                   Handle handle, CallFault* byFunction) {
+  return Enter(kind, function, "handle " + std::to_string(handle), byFunction);
 }
 
 CountingPlatform::Decision CountingPlatform::Enter(CallKind kind, const char* function,
-                                                   std::string argument) {
-  if (reporting_) return {};
+                                                   std::string argument, CallFault* byFunction) {
+  const bool functionFails = byFunction != nullptr && byFunction->Hit();
+  if (reporting_) return functionFails ? Decision{Action::Fail, byFunction->error} : Decision{};
   trace_.push_back(CallRecord{kind, function, std::move(argument), {}});
   const int index = Calls();
   if (crashAt_ != 0 && index >= crashAt_) {
-    bool torn = index == crashAt_ && tornWrite_ && kind == CallKind::Write;
+    bool torn = index == crashAt_ && crash_ == Crash::TornWrite && kind == CallKind::Write;
     return {torn ? Action::TornWrite : Action::Nothing, error::AccessDenied};
   }
   auto planned = faults_.find(index);
-  if (planned == faults_.end()) return {};
+  if (planned == faults_.end())
+    return functionFails ? Decision{Action::Fail, byFunction->error} : Decision{};
   if (planned->second.type == Fault::Type::Short) return {Action::Short, 0};
   return {Action::Fail, planned->second.error};
 }
@@ -159,10 +207,17 @@ std::uint32_t CountingPlatform::AnsiCodePage() {
   return ansiCodePage != 0 ? ansiCodePage : Inner().AnsiCodePage();
 }
 
+std::uint32_t CountingPlatform::ConsoleOutputCodePage() {
+  return consoleCodePage != 0 ? consoleCodePage : Inner().ConsoleOutputCodePage();
+}
+
 Handle CountingPlatform::CreateFile(TextView name, std::uint32_t access, std::uint32_t share,
                                     std::uint32_t disposition, std::uint32_t flags) {
   CountingAllocations::Pause pause;
-  Decision decision = Enter(CallKind::Open, "CreateFile", name);
+  const std::size_t leafStart = name.find_last_of(u"\\/");
+  const TextView leaf = leafStart == TextView::npos ? name : name.substr(leafStart + 1);
+  const bool named = createFaultName.empty() || leaf == createFaultName;
+  Decision decision = Enter(CallKind::Open, "CreateFile", name, named ? &createFault : nullptr);
   if (decision.action != Action::Pass) return Refuse(decision.error, InvalidHandle);
   if (refuseWrites_ && ((access & GenericWrite) != 0 || disposition != OpenExisting))
     return Refuse(error::AccessDenied, InvalidHandle);
@@ -170,6 +225,9 @@ Handle CountingPlatform::CreateFile(TextView name, std::uint32_t access, std::ui
   if (handle != InvalidHandle) {
     programOpen_.insert(handle);
     realOpen_.insert(handle);
+    if ((access & GenericWrite) != 0) writableNames_[handle] = Text(name);
+    // An emptied or new file holds nothing on the disk until it is flushed.
+    if (disposition == CreateAlways) durable_[Text(name)].clear();
   }
   return handle;
 }
@@ -178,7 +236,9 @@ bool CountingPlatform::ReadFile(Handle file, void* buffer, std::uint32_t count,
                                 std::uint32_t& done) {
   CountingAllocations::Pause pause;
   done = 0;
-  Decision decision = Enter(CallKind::Read, "ReadFile", file);
+  const int read = ++reads_;
+  Decision decision = Enter(CallKind::Read, "ReadFile", file, &readFault);
+  if (decision.action == Action::Pass && read == shortReadAt) decision.action = Action::Short;
   if (decision.action == Action::Short)
     count /= 2;
   else if (decision.action != Action::Pass)
@@ -190,12 +250,18 @@ bool CountingPlatform::WriteFile(Handle file, const void* buffer, std::uint32_t 
                                  std::uint32_t& done) {
   CountingAllocations::Pause pause;
   if (file == CapturedOutput || file == CapturedError) {
-    (file == CapturedOutput ? stdout_ : stderr_).append(static_cast<const char*>(buffer), count);
+    (file == CapturedOutput ? stdoutBytes : stderrBytes)
+        .append(static_cast<const char*>(buffer), count);
     done = count;
     return true;
   }
   done = 0;
-  Decision decision = Enter(CallKind::Write, "WriteFile", file);
+  const int write = ++writes_;
+  Decision decision = Enter(CallKind::Write, "WriteFile", file, &writeFault);
+  if (decision.action == Action::Pass && write == shortWriteAt) decision.action = Action::Short;
+  if (decision.action == Action::Pass || decision.action == Action::Short ||
+      decision.action == Action::TornWrite)
+    NoteWritten(file);
   switch (decision.action) {
     case Action::Pass:
       break;
@@ -216,14 +282,17 @@ bool CountingPlatform::FileSize(Handle file, std::uint64_t& size) {
   CountingAllocations::Pause pause;
   Decision decision = Enter(CallKind::Query, "FileSize", file);
   if (decision.action != Action::Pass) return Refuse(decision.error, false);
-  return Inner().FileSize(file, size);
+  if (!Inner().FileSize(file, size)) return false;
+  if (reportedSize) size = *reportedSize;
+  return true;
 }
 
 bool CountingPlatform::CloseHandle(Handle file) {
   CountingAllocations::Pause pause;
   if (file == CapturedOutput || file == CapturedError) return true;
-  Decision decision = Enter(CallKind::Close, "CloseHandle", file);
+  Decision decision = Enter(CallKind::Close, "CloseHandle", file, &closeFault);
   programOpen_.erase(file);
+  writableNames_.erase(file);
   // A killed process closes nothing; a refused close still ends the handle.
   if (decision.action == Action::Nothing) return Refuse(decision.error, false);
   realOpen_.erase(file);
@@ -234,10 +303,12 @@ bool CountingPlatform::CloseHandle(Handle file) {
 
 bool CountingPlatform::DeleteFile(TextView name) {
   CountingAllocations::Pause pause;
-  Decision decision = Enter(CallKind::Delete, "DeleteFile", name);
+  Decision decision = Enter(CallKind::Delete, "DeleteFile", name, &deleteFault);
   if (decision.action != Action::Pass) return Refuse(decision.error, false);
   if (refuseWrites_) return Refuse(error::AccessDenied, false);
-  return Inner().DeleteFile(name);
+  if (!Inner().DeleteFile(name)) return false;
+  durable_.erase(Text(name));
+  return true;
 }
 
 bool CountingPlatform::RemoveDirectory(TextView name) {
@@ -250,10 +321,22 @@ bool CountingPlatform::RemoveDirectory(TextView name) {
 
 bool CountingPlatform::MoveFileReplacing(TextView from, TextView to) {
   CountingAllocations::Pause pause;
-  Decision decision = Enter(CallKind::Rename, "MoveFileReplacing", Text(from) + u" -> " + Text(to));
+  Decision decision =
+      Enter(CallKind::Rename, "MoveFileReplacing", Text(from) + u" -> " + Text(to), &moveFault);
   if (decision.action != Action::Pass) return Refuse(decision.error, false);
   if (refuseWrites_) return Refuse(error::AccessDenied, false);
-  return Inner().MoveFileReplacing(from, to);
+  if (!Inner().MoveFileReplacing(from, to)) return false;
+  // The file keeps what is on the disk of it under its new name.
+  auto moved = durable_.find(Text(from));
+  if (moved == durable_.end()) {
+    durable_.erase(Text(to));
+  } else {
+    durable_[Text(to)] = std::move(moved->second);
+    durable_.erase(Text(from));
+  }
+  for (auto& [handle, name] : writableNames_)
+    if (name == from) name = Text(to);
+  return true;
 }
 
 std::uint32_t CountingPlatform::FileAttributes(TextView name) {
@@ -282,7 +365,9 @@ std::uint32_t CountingPlatform::FullPathName(TextView name, std::uint32_t buffer
   CountingAllocations::Pause pause;
   Decision decision = Enter(CallKind::FullName, "FullPathName", name);
   if (decision.action != Action::Pass) return Refuse(decision.error, 0u);
-  return Inner().FullPathName(name, bufferLength, buffer);
+  const std::uint32_t length = Inner().FullPathName(name, bufferLength, buffer);
+  if (fullPathError != 0) SetLastError(fullPathError);
+  return length;
 }
 
 bool CountingPlatform::SetFileTimes(Handle file, const FileTime* creation,
@@ -348,8 +433,10 @@ int CountingPlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t 
 
 int CountingPlatform::LowerCase(std::uint32_t locale, const char16_t* source, int count,
                                 char16_t* dest) {
+  if (lowerCaseRunsOutOfMemory) throw std::bad_alloc();
   CountingAllocations::Pause pause;
-  Decision decision = Enter(CallKind::LowerCase, "LowerCase", TextView(source, count));
+  Decision decision =
+      Enter(CallKind::LowerCase, "LowerCase", TextView(source, count), &lowerCaseFault);
   if (decision.action != Action::Pass) return Refuse(decision.error, 0);
   return Inner().LowerCase(locale, source, count, dest);
 }
@@ -364,7 +451,8 @@ Handle CountingPlatform::StdHandle(StdStream stream) {
 }
 
 FileType CountingPlatform::HandleFileType(Handle file) {
-  if (file == CapturedOutput || file == CapturedError) return FileType::Disk;
+  if (file == CapturedOutput) return stdoutType;
+  if (file == CapturedError) return FileType::Disk;
   return Inner().HandleFileType(file);
 }
 
@@ -373,6 +461,50 @@ Text CountingPlatform::SystemMessage(std::uint32_t code) {
   Decision decision = Enter(CallKind::Message, "SystemMessage", u"");
   if (decision.action != Action::Pass) return Refuse(decision.error, Text());
   return Inner().SystemMessage(code);
+}
+
+bool CountingPlatform::FlushFileBuffers(Handle file) {
+  CountingAllocations::Pause pause;
+  Decision decision = Enter(CallKind::Flush, "FlushFileBuffers", file, &flushFault);
+  if (decision.action != Action::Pass) return Refuse(decision.error, false);
+  if (!Inner().FlushFileBuffers(file)) return false;
+  if (auto name = writableNames_.find(file); name != writableNames_.end()) {
+    std::ifstream in(NativePath(name->second), std::ios::binary);
+    durable_[name->second] = std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return true;
+}
+
+bool CountingPlatform::FlushFolder(TextView folder) {
+  CountingAllocations::Pause pause;
+  Decision decision = Enter(CallKind::Flush, "FlushFolder", folder, &folderFlushFault);
+  if (decision.action != Action::Pass) return Refuse(decision.error, false);
+  return Inner().FlushFolder(folder);
+}
+
+Handle CountingPlatform::ClaimFolder(TextView folder) {
+  CountingAllocations::Pause pause;
+  Decision decision = Enter(CallKind::Claim, "ClaimFolder", folder, &claimFault);
+  if (decision.action != Action::Pass) return Refuse(decision.error, InvalidHandle);
+  const Handle claim = Inner().ClaimFolder(folder);
+  if (claim != InvalidHandle) {
+    programOpen_.insert(claim);
+    realClaims_.insert(claim);
+  }
+  return claim;
+}
+
+void CountingPlatform::ReleaseFolderClaim(Handle claim) {
+  CountingAllocations::Pause pause;
+  programOpen_.erase(claim);
+  if (realClaims_.erase(claim) != 0) Inner().ReleaseFolderClaim(claim);
+}
+
+bool CountingPlatform::VolumeSupportsLinks(TextView name, bool& supported) {
+  CountingAllocations::Pause pause;
+  Decision decision = Enter(CallKind::Query, "VolumeSupportsLinks", name, &volumeFault);
+  if (decision.action != Action::Pass) return Refuse(decision.error, false);
+  return Inner().VolumeSupportsLinks(name, supported);
 }
 
 bool CountingPlatform::ResolveLink(TextView name, Text& target) {

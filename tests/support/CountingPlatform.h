@@ -1,9 +1,12 @@
 #pragma once
-// A double over the real platform that numbers every call a run makes, can
-// make any one call fail as the operating system would, or can stop the world
-// at a call as if the process had been killed there. It tracks the handles it
-// gave out, so a test can tell whether the program closed each one, and it
-// captures the standard output.
+// The one fault double: a platform over the real one that numbers every call
+// a run makes and follows a plan for them. A plan makes chosen calls fail as
+// the operating system would, by their number in the run or by their number
+// among the calls of one function; stops the world at a call as if the
+// process had been killed there; or cuts the power there, so that files lose
+// what was written to them since their last flush. The double tracks the
+// handles it gave out, so a test can tell whether the program closed each
+// one, and it captures the standard output and error.
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -30,6 +33,8 @@ enum class CallKind {
   Conversion,
   LowerCase,
   Message,
+  Flush,
+  Claim,
 };
 
 struct Fault {
@@ -43,6 +48,31 @@ struct Fault {
 const std::vector<Fault>& FaultsFor(CallKind kind);
 std::string Describe(CallKind kind);
 std::string Describe(const Fault& fault);
+
+// The n-th call (1-based) of one function fails with `error` (and every later
+// one too when `andAfter`); 0 never. `calls` counts the function's calls.
+struct CallFault {
+  int failAt = 0;
+  std::uint32_t error = 0;
+  bool andAfter = false;
+  int calls = 0;
+  bool Hit() {
+    ++calls;
+    return failAt != 0 && (calls == failAt || (andAfter && calls > failAt));
+  }
+};
+
+// How the world stops at a crash point.
+enum class Crash {
+  // The process is killed: the call and every later one take no effect.
+  Kill,
+  // The same, but a write at the crash point puts half of its bytes on disk first.
+  TornWrite,
+  // The power fails: as Kill, and every file the run wrote loses what was
+  // written to it since its last flush (a file never flushed holds nothing).
+  // Creates, deletes and renames before the crash point persist in order.
+  PowerLoss,
+};
 
 struct CallRecord {
   CallKind kind;
@@ -63,15 +93,40 @@ class CountingPlatform : public ForwardingPlatform {
   Text moduleFileName;
   // The ANSI code page the program sees; the real one when 0.
   std::uint32_t ansiCodePage = 0;
+  // What the standard output is, and the console's output code page (the
+  // real one when 0).
+  platform::FileType stdoutType = platform::FileType::Disk;
+  std::uint32_t consoleCodePage = 0;
+  // What the program wrote to its standard output and error.
+  std::string stdoutBytes;
+  std::string stderrBytes;
+
+  // Faults by function: the n-th CreateFile (of the name `createFaultName`
+  // only, without its folder, when that is not empty), ReadFile, WriteFile,
+  // CloseHandle, MoveFileReplacing, DeleteFile, VolumeSupportsLinks,
+  // LowerCase, FlushFileBuffers, FlushFolder, ClaimFolder.
+  CallFault createFault, readFault, writeFault, closeFault, moveFault, deleteFault, volumeFault,
+      lowerCaseFault, flushFault, folderFlushFault, claimFault;
+  Text createFaultName;
+  // The n-th read or write takes only half of what it was given, reporting success.
+  int shortReadAt = 0, shortWriteAt = 0;
+  // Left as the last error by every full-path call when not 0.
+  std::uint32_t fullPathError = 0;
+  // Lower-casing runs out of memory.
+  bool lowerCaseRunsOutOfMemory = false;
+  // A size to report instead of the real one.
+  std::optional<std::uint64_t> reportedSize;
 
   // Forgets the last run: its calls, plan, output, and closes what the real
   // platform still holds open for it.
   void Reset();
-  // Call `index` (1-based) fails in the given way.
+  // Call `index` (1-based) of the run fails in the given way.
   void FailCall(int index, Fault fault);
-  // Call `index` and every later one take no effect; with `tornWrite`, a write
-  // at `index` still puts half of its bytes on disk first.
-  void CrashAt(int index, bool tornWrite = false);
+  // The world stops at call `index`.
+  void CrashAt(int index, Crash crash = Crash::Kill);
+  // After a power loss: puts every file the run wrote back to what it held
+  // at its last flush. Nothing happens without one.
+  void ApplyPowerLoss();
 
   // From now on the folder takes no new file, no delete and no rename, and no
   // file opens for writing (error 5), as a folder without write access.
@@ -80,12 +135,17 @@ class CountingPlatform : public ForwardingPlatform {
   int Calls() const { return static_cast<int>(trace_.size()); }
   const std::vector<CallRecord>& Trace() const { return trace_; }
   std::string TraceText() const;
-  // Handles given to the program that it never passed to CloseHandle.
+  // Handles and claims given to the program that it never gave back.
   std::size_t HandlesLeftOpen() const { return programOpen_.size(); }
-  const std::string& StdoutBytes() const { return stdout_; }
 
   Text ModuleFileName() override;
   std::uint32_t AnsiCodePage() override;
+  std::uint32_t ConsoleOutputCodePage() override;
+  bool FlushFileBuffers(platform::Handle file) override;
+  bool FlushFolder(TextView folder) override;
+  platform::Handle ClaimFolder(TextView folder) override;
+  void ReleaseFolderClaim(platform::Handle claim) override;
+  bool VolumeSupportsLinks(TextView name, bool& supported) override;
   platform::Handle CreateFile(TextView name, std::uint32_t access, std::uint32_t share,
                               std::uint32_t disposition, std::uint32_t flags) override;
   bool ReadFile(platform::Handle file, void* buffer, std::uint32_t count,
@@ -126,9 +186,14 @@ class CountingPlatform : public ForwardingPlatform {
     Action action = Action::Pass;
     std::uint32_t error = 0;
   };
-  Decision Enter(CallKind kind, const char* function, TextView argument);
-  Decision Enter(CallKind kind, const char* function, platform::Handle handle);
-  Decision Enter(CallKind kind, const char* function, std::string argument);
+  // `byFunction` is the function's own fault, consulted when the numbered
+  // plan leaves the call alone.
+  Decision Enter(CallKind kind, const char* function, TextView argument,
+                 CallFault* byFunction = nullptr);
+  Decision Enter(CallKind kind, const char* function, platform::Handle handle,
+                 CallFault* byFunction = nullptr);
+  Decision Enter(CallKind kind, const char* function, std::string argument,
+                 CallFault* byFunction = nullptr);
   void Note(const char* outcome);
   // Leaves `error` as the last error and returns `result`.
   template <typename Result>
@@ -138,17 +203,24 @@ class CountingPlatform : public ForwardingPlatform {
     return result;
   }
 
+  // What a file the run wrote would hold after a power loss: its bytes at
+  // its last flush, nothing when never flushed. Keyed by the name the program
+  // used; follows renames and ends with deletes.
+  void NoteWritten(platform::Handle file);
+  std::map<Text, std::string> durable_;
+  std::map<platform::Handle, Text> writableNames_;
+
   std::map<int, Fault> faults_;
   int crashAt_ = 0;
-  bool tornWrite_ = false;
+  Crash crash_ = Crash::Kill;
   bool refuseWrites_ = false;
   // The report's own calls come after this; they are checked by their bytes.
   bool reporting_ = false;
+  int reads_ = 0, writes_ = 0;
   std::vector<CallRecord> trace_;
   std::set<platform::Handle> programOpen_;
   std::set<platform::Handle> realOpen_;
-  std::string stdout_;
-  std::string stderr_;
+  std::set<platform::Handle> realClaims_;
 };
 
 }  // namespace hq2hd::testing

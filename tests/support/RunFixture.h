@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/Platform.h"
-#include "support/FaultyPlatform.h"
+#include "support/CountingPlatform.h"
 #include "support/TempDir.h"
 
 namespace hq2hd::testing {
@@ -26,7 +26,7 @@ class RunFixture : public ::testing::Test {
   static std::string ReportBytes(const std::u16string& line);
 
   TempDir dir_;
-  FaultyPlatform platform_;
+  CountingPlatform platform_;
 
  private:
   platform::ScopedPlatform scope_;

@@ -7,7 +7,7 @@
 #include "fs/IoStatus.h"
 #include "platform/UniqueHandle.h"
 #include "report/Exception.h"
-#include "support/FaultyPlatform.h"
+#include "support/CountingPlatform.h"
 #include "support/TempDir.h"
 
 namespace hq2hd::testing {
@@ -25,7 +25,7 @@ class CopyTest : public ::testing::Test {
   CopyOutcome Copy() { return CopyFileWithTimes(dir_.Name("src.txt"), dir_.Name("dst.txt")); }
 
   TempDir dir_;
-  FaultyPlatform platform_;
+  CountingPlatform platform_;
 
  private:
   platform::ScopedPlatform scope_;

@@ -3,6 +3,10 @@
 // scratch copy).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "app/RunDriver.h"
 #include "fs/IoStatus.h"
 #include "report/Exception.h"
@@ -16,7 +20,10 @@ const std::string rewrittenBytes = "a\r\nhd\r\n\x82\xA0\r\n";
 const std::set<std::string> onlyWorkFile{"JWC_TEMP.TXT"};
 // UTF-16 is read as text and goes through the platform's lower-casing; code
 // page 932 and UTF-8 are kept as bytes, whose rule needs no platform call.
-const std::string utf16HostBytes("\xFF\xFE" "a\0\r\0\n\0h\0q\0\r\0\n\0", 14);
+const std::string utf16HostBytes(
+    "\xFF\xFE"
+    "a\0\r\0\n\0h\0q\0\r\0\n\0",
+    14);
 
 // Reads and writes of a run on a small file: the copy reads twice (the data,
 // then the end) and writes twice; the codec then reads once and writes the
@@ -25,7 +32,7 @@ constexpr int copyReads = 2, copyWrites = 2;
 
 struct FaultCase {
   const char* name;
-  void (*arrange)(FaultyPlatform&);
+  void (*arrange)(CountingPlatform&);
 };
 
 class RunDriverFaultTest : public RunFixture, public ::testing::WithParamInterface<FaultCase> {};
@@ -41,47 +48,70 @@ TEST_P(RunDriverFaultTest, HostBytesStayInWorkFileSilently) {
 
 const FaultCase faultCases[] = {
     // The copy stops short: the work file was never deleted.
-    {"CopyWriteShort", [](FaultyPlatform& p) { p.shortWriteAt = 1; }},
-    {"CopyWriteDiskFull", [](FaultyPlatform& p) { p.writeFault = {1, 112}; }},
-    {"CopyReadFails", [](FaultyPlatform& p) { p.readFault = {1, 23}; }},
-    {"ScratchCloseFails", [](FaultyPlatform& p) { p.closeFault = {1, 5}; }},
-    // The work file is gone when these happen: the scratch copy is put back.
-    {"LoadReadFails", [](FaultyPlatform& p) { p.readFault = {copyReads + 1, 38}; }},
-    {"LoadReadShort", [](FaultyPlatform& p) { p.shortReadAt = copyReads + 1; }},
-    {"LoadFileTooLarge",
-     [](FaultyPlatform& p) {
-       p.overrideSize = true;
-       p.reportedSize = 0x80000000ull;
+    {"CopyWriteShort", [](CountingPlatform& p) { p.shortWriteAt = 1; }},
+    {"CopyWriteDiskFull",
+     [](CountingPlatform& p) {
+       p.writeFault = {1, 112};
      }},
+    {"CopyReadFails",
+     [](CountingPlatform& p) {
+       p.readFault = {1, 23};
+     }},
+    {"ScratchCloseFails",
+     [](CountingPlatform& p) {
+       p.closeFault = {1, 5};
+     }},
+    // The scratch copy's bytes, or its name, may not be on the disk.
+    {"ScratchFlushFails",
+     [](CountingPlatform& p) {
+       p.flushFault = {1, 112};
+     }},
+    {"ScratchNameFlushFails",
+     [](CountingPlatform& p) {
+       p.folderFlushFault = {1, 1117};
+     }},
+    // The work file is gone when these happen: the scratch copy is put back.
+    {"LoadReadFails",
+     [](CountingPlatform& p) {
+       p.readFault = {copyReads + 1, 38};
+     }},
+    {"LoadReadShort", [](CountingPlatform& p) { p.shortReadAt = copyReads + 1; }},
+    {"LoadFileTooLarge", [](CountingPlatform& p) { p.reportedSize = 0x80000000ull; }},
     {"LoadOpenFails",
-     [](FaultyPlatform& p) {
+     [](CountingPlatform& p) {
        p.createFaultName = u"TEMP.TXT";
        // The scratch copy is opened by the copy's create, by its three time
        // writes, and then by the codec.
        p.createFault = {5, 32};
      }},
     {"SaveWriteFails",
-     [](FaultyPlatform& p) { p.writeFault = {copyWrites + 1, 112, true}; }},
+     [](CountingPlatform& p) {
+       p.writeFault = {copyWrites + 1, 112, true};
+     }},
+    {"SaveFlushFails",
+     [](CountingPlatform& p) {
+       p.flushFault = {2, 1117};
+     }},
     {"SaveWriteShortThenFails",
-     [](FaultyPlatform& p) {
+     [](CountingPlatform& p) {
        p.shortWriteAt = copyWrites + 1;
        p.writeFault = {copyWrites + 2, 112, true};
      }},
     // Another program holds the work file, so it is neither deleted nor
     // written: the scratch copy is only a duplicate and goes.
     {"WorkFileHeldThroughout",
-     [](FaultyPlatform& p) {
+     [](CountingPlatform& p) {
        p.deleteFault = {1, 32};
        p.createFaultName = u"JWC_TEMP.TXT";
        p.createFault = {2, 32};
      }},
     {"WorkFileNotDeletedThenWriteFails",
-     [](FaultyPlatform& p) {
+     [](CountingPlatform& p) {
        p.deleteFault = {1, 5};
        p.writeFault = {copyWrites + 1, 112, true};
      }},
     {"SaveCreateFails",
-     [](FaultyPlatform& p) {
+     [](CountingPlatform& p) {
        p.createFaultName = u"JWC_TEMP.TXT";
        p.createFault = {2, 5};
      }},
@@ -96,6 +126,60 @@ TEST_F(RunFixture, SaveWriteShortThenCompletedIsSuccess) {
   Run();
   EXPECT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
   EXPECT_EQ(Listing(), onlyWorkFile);
+}
+
+TEST_F(RunFixture, RefusedFolderClaimLeavesTheRunAsBefore) {
+  WriteBytes(WorkFile(), hostBytes);
+  platform_.claimFault = {1, 5};
+  Run();
+  EXPECT_EQ(platform_.claimFault.calls, 1);
+  EXPECT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
+  EXPECT_EQ(Listing(), onlyWorkFile);
+  EXPECT_EQ(platform_.HandlesLeftOpen(), 0u);
+}
+
+// Each flush comes before the delete that would leave its file the only copy.
+TEST_F(RunFixture, FlushesComeBeforeTheDeletesTheyGuard) {
+  WriteBytes(WorkFile(), hostBytes);
+  Run();
+  ASSERT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
+  std::vector<std::string> order;
+  for (const CallRecord& call : platform_.Trace()) {
+    const std::string function = call.function;
+    if (function == "FlushFileBuffers" || function == "FlushFolder" || function == "ClaimFolder")
+      order.push_back(function);
+    if (function == "DeleteFile")
+      order.push_back(function + " " + call.argument.substr(call.argument.find_last_of("/\\") + 1));
+  }
+  const std::vector<std::string> expected{
+      "ClaimFolder",      "FlushFileBuffers", "FlushFolder",        "DeleteFile JWC_TEMP.TXT",
+      "FlushFileBuffers", "FlushFolder",      "DeleteFile TEMP.TXT"};
+  EXPECT_EQ(order, expected) << platform_.TraceText();
+}
+
+TEST_F(RunFixture, RestoreByRenameIsFollowedByAFolderFlush) {
+  WriteBytes(WorkFile(), hostBytes);
+  platform_.writeFault = {copyWrites + 1, 112, true};
+  Run();
+  ASSERT_EQ(ReadBytes(WorkFile()), hostBytes);
+  const auto& trace = platform_.Trace();
+  auto rename = std::find_if(trace.begin(), trace.end(), [](const CallRecord& call) {
+    return std::string(call.function) == "MoveFileReplacing";
+  });
+  ASSERT_NE(rename, trace.end());
+  ASSERT_NE(rename + 1, trace.end());
+  EXPECT_STREQ((rename + 1)->function, "FlushFolder");
+}
+
+// Written and flushed, but its name may not be on the disk: the scratch copy
+// stays as a second copy, and the next run replaces it.
+TEST_F(RunFixture, WorkFileNameNotFlushedKeepsTheScratchCopy) {
+  WriteBytes(WorkFile(), hostBytes);
+  platform_.folderFlushFault = {2, 1117};
+  Run();
+  EXPECT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
+  EXPECT_EQ(ReadBytes(ScratchFile()), hostBytes);
+  EXPECT_EQ(platform_.stdoutBytes, "");
 }
 
 TEST_F(RunFixture, StaleScratchCopyThatCannotBeCreatedIsNeverTakenForTheHostsData) {
@@ -166,7 +250,9 @@ TEST_F(RunFixture, LinkedWorkFileIsReadThroughItsLink) {
 #endif
 
 TEST_F(RunFixture, InvalidUtf8AfterMarkGivesTheFileBack) {
-  const std::string invalid = "\xEF\xBB\xBF" "a\xFF\r\nhq\r\n";
+  const std::string invalid =
+      "\xEF\xBB\xBF"
+      "a\xFF\r\nhq\r\n";
   WriteBytes(WorkFile(), invalid);
   Run();
   EXPECT_EQ(ReadBytes(WorkFile()), invalid);

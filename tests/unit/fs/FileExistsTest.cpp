@@ -149,7 +149,7 @@ TEST_F(FileServicesTest, ImpossibleDateRaisesOutOfRangeAndLeavesTheTime) {
 }  // namespace
 }  // namespace hq2hd::testing
 
-#include "support/FaultyPlatform.h"
+#include "support/CountingPlatform.h"
 
 namespace hq2hd::testing {
 namespace {
@@ -164,7 +164,7 @@ class StrictDeleteRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 TEST_P(StrictDeleteRefusalTest, OnlySharingMissingAndDeniedRaise) {
   TempDir dir;
   WriteBytes(dir.Path() / "file", "x");
-  FaultyPlatform fake;
+  CountingPlatform fake;
   platform::ScopedPlatform scope(fake);
   fake.deleteFault = {1, GetParam().code};
   bool raised = false;

@@ -3,7 +3,7 @@
 #include "fs/PathChecks.h"
 #include "report/Exception.h"
 #include "report/OsMessage.h"
-#include "support/FaultyPlatform.h"
+#include "support/CountingPlatform.h"
 
 namespace hq2hd::testing {
 namespace {
@@ -16,7 +16,7 @@ TEST(FullPathOfTest, LongResultTakesASecondCallAndIsWhole) {
 }
 
 TEST(FullPathOfTest, ErrorOtherThan0And2RaisesNotSupportedWithTheSystemsText) {
-  FaultyPlatform fake;
+  CountingPlatform fake;
   platform::ScopedPlatform scope(fake);
   fake.fullPathError = 87;
   try {
@@ -30,7 +30,7 @@ TEST(FullPathOfTest, ErrorOtherThan0And2RaisesNotSupportedWithTheSystemsText) {
 }
 
 TEST(FullPathOfTest, ErrorWithoutSystemTextGivesEmptyMessage) {
-  FaultyPlatform fake;
+  CountingPlatform fake;
   platform::ScopedPlatform scope(fake);
   fake.fullPathError = 0x3FFFFFF0u;
   try {

@@ -8,7 +8,7 @@
 #include "report/Exception.h"
 #include "report/RuntimeError.h"
 #include "report/UnhandledFailure.h"
-#include "support/FaultyPlatform.h"
+#include "support/CountingPlatform.h"
 
 namespace hq2hd::testing {
 namespace {
@@ -24,7 +24,7 @@ class ConsoleOutTest : public ::testing::Test {
     ConsoleOut::Instance().Reset();
     IoStatus::Take();
   }
-  FaultyPlatform platform_;
+  CountingPlatform platform_;
 
  private:
   platform::ScopedPlatform scope_;
