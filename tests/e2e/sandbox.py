@@ -106,21 +106,36 @@ class Sandbox:
 
     def run(self, stdout_to_pipe: bool = False) -> RunResult:
         """Starts the program with no arguments, its stdout a file (or a pipe)."""
+        return self.run_together(1, stdout_to_pipe)[0]
+
+    def run_together(self, count: int, stdout_to_pipe: bool = False) -> list[RunResult]:
+        """Starts `count` copies of the program at once, as a host started
+        twice would, and waits for all of them."""
         command = self.target.command(self.program)
-        stdout_path = self.outputs / "stdout.bin"
-        stderr_path = self.outputs / "stderr.bin"
-        with open(stdout_path, "wb") as stdout_file, open(stderr_path, "wb") as stderr_file:
-            completed = subprocess.run(
-                command,
-                cwd=self.elsewhere,
-                stdin=subprocess.DEVNULL,
-                stdout=subprocess.PIPE if stdout_to_pipe else stdout_file,
-                stderr=stderr_file,
-                timeout=RUN_TIMEOUT_SECONDS,
-                check=False,
-            )
-        stdout = completed.stdout if stdout_to_pipe else stdout_path.read_bytes()
-        return RunResult(completed.returncode, stdout, stderr_path.read_bytes())
+        outputs = [(self.outputs / f"stdout{i}.bin", self.outputs / f"stderr{i}.bin")
+                   for i in range(count)]
+        files = [(open(out, "wb"), open(err, "wb")) for out, err in outputs]
+        try:
+            processes = [
+                subprocess.Popen(
+                    command,
+                    cwd=self.elsewhere,
+                    stdin=subprocess.DEVNULL,
+                    stdout=subprocess.PIPE if stdout_to_pipe else stdout_file,
+                    stderr=stderr_file,
+                )
+                for stdout_file, stderr_file in files
+            ]
+            piped = [process.communicate(timeout=RUN_TIMEOUT_SECONDS)[0] for process in processes]
+        finally:
+            for stdout_file, stderr_file in files:
+                stdout_file.close()
+                stderr_file.close()
+        return [
+            RunResult(process.returncode, piped[i] if stdout_to_pipe else out.read_bytes(),
+                      err.read_bytes())
+            for i, (process, (out, err)) in enumerate(zip(processes, outputs))
+        ]
 
 
 class SandboxTestCase(unittest.TestCase):

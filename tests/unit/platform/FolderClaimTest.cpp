@@ -1,0 +1,98 @@
+// The claim through which runs in one program folder take turns, on the real
+// backend: a second claim on the same folder waits for the first to be
+// released; a claim on another folder does not. The flushes the run relies on
+// succeed on an ordinary folder and file, and fail with a code otherwise.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/Platform.h"
+#include "support/TempDir.h"
+
+namespace hq2hd::testing {
+namespace {
+
+using platform::Handle;
+using platform::InvalidHandle;
+
+#ifdef _WIN32
+Text Upper(Text name) {
+  for (char16_t& unit : name)
+    if (unit >= u'a' && unit <= u'z') unit = static_cast<char16_t>(unit - u'a' + u'A');
+  return name;
+}
+#endif
+
+struct ClaimCase {
+  const char* name;
+  // The second claim's folder, from the first one's.
+  Text (*secondFolder)(const TempDir& first, const TempDir& other);
+  bool waits;
+};
+
+class FolderClaimTest : public ::testing::TestWithParam<ClaimCase> {};
+
+TEST_P(FolderClaimTest, SecondClaimWaitsOnlyForItsOwnFolder) {
+  platform::Platform& os = platform::NativePlatform();
+  TempDir first, other;
+  const Handle held = os.ClaimFolder(first.Name(""));
+  ASSERT_NE(held, InvalidHandle);
+
+  std::atomic<bool> claimed{false};
+  std::thread second([&] {
+    const Handle claim = os.ClaimFolder(GetParam().secondFolder(first, other));
+    claimed = claim != InvalidHandle;
+    if (claim != InvalidHandle) os.ReleaseFolderClaim(claim);
+  });
+  if (GetParam().waits) {
+    // Time enough for a claim that does not wait to have been made.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(claimed) << "the second claim did not wait";
+    os.ReleaseFolderClaim(held);
+    second.join();
+    EXPECT_TRUE(claimed);
+  } else {
+    second.join();
+    EXPECT_TRUE(claimed);
+    os.ReleaseFolderClaim(held);
+  }
+  // Nothing is made in the folder for the claim.
+  EXPECT_TRUE(std::filesystem::is_empty(first.Path()));
+}
+
+const ClaimCase claimCases[] = {
+    {"SameFolder", [](const TempDir& first, const TempDir&) { return first.Name(""); }, true},
+#ifdef _WIN32
+    // Windows names one folder in any case.
+    {"SameFolderInUpperCase",
+     [](const TempDir& first, const TempDir&) { return Upper(first.Name("")); }, true},
+#endif
+    {"OtherFolder", [](const TempDir&, const TempDir& other) { return other.Name(""); }, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Claims, FolderClaimTest, ::testing::ValuesIn(claimCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FolderFlush, FlushesAFolderAndAWrittenFile) {
+  platform::Platform& os = platform::NativePlatform();
+  TempDir dir;
+  EXPECT_TRUE(os.FlushFolder(dir.Name("")));
+  const Handle file =
+      os.CreateFile(dir.Name("a.txt"), platform::GenericRead | platform::GenericWrite, 0,
+                    platform::CreateAlways, platform::FileAttributeNormal);
+  ASSERT_NE(file, InvalidHandle);
+  std::uint32_t done = 0;
+  ASSERT_TRUE(os.WriteFile(file, "hd\r\n", 4, done));
+  EXPECT_TRUE(os.FlushFileBuffers(file));
+  ASSERT_TRUE(os.CloseHandle(file));
+  EXPECT_EQ(ReadBytes(dir.Path() / "a.txt"), "hd\r\n");
+  os.SetLastError(0);
+  EXPECT_FALSE(os.FlushFileBuffers(file));
+  EXPECT_EQ(os.LastError(), platform::error::InvalidHandle);
+}
+
+}  // namespace
+}  // namespace hq2hd::testing
