@@ -1,18 +1,22 @@
 // The stages of one run, each on its own, over the work files that
 // make_work_files.py writes: a slow run can then be traced to its stage.
 // Every stage reports the work file's bytes per second, so the figures of
-// different stages compare directly.
+// different stages compare directly. Both files take the byte form in a
+// run (Check, Lines, ByteRule, WritePass); the text path's stages (Decode,
+// Split, Rule, BuildOutput, Encode) are what a UTF-16 file goes through.
 //
 //   codec_benchmarks DATA_FOLDER [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "MyFunc/CopyFileWithTimes.h"
 #include "ScratchFolder.h"
 #include "WorkFileData.h"
 #include "app/RewriteRule.h"
+#include "codec/ByteForm.h"
 #include "codec/TextFile.h"
 
 namespace hq2hd::bench {
@@ -81,6 +85,53 @@ void BuildOutput(benchmark::State& state, WorkFileKind kind) {
   CountFileBytes(state, data);
 }
 
+// The strict check that lets a body stay bytes.
+void Check(benchmark::State& state, WorkFileKind kind) {
+  const WorkFileData& data = Data(kind);
+  for (auto _ : state) benchmark::DoNotOptimize(FitsByteForm(*data.encoding, data.body));
+  CountFileBytes(state, data);
+}
+
+// Finding the line breaks of the bytes.
+void Lines(benchmark::State& state, WorkFileKind kind) {
+  const WorkFileData& data = Data(kind);
+  for (auto _ : state) {
+    std::size_t count = 0;
+    ForEachByteLine(data.body, [&](std::string_view) { ++count; });
+    benchmark::DoNotOptimize(count);
+  }
+  CountFileBytes(state, data);
+}
+
+void ByteRule(benchmark::State& state, WorkFileKind kind) {
+  const WorkFileData& data = Data(kind);
+  std::size_t hqLines = 0;
+  for (auto _ : state) {
+    hqLines = 0;
+    ForEachByteLine(data.body, [&](std::string_view line) { hqLines += IsHqLine(line) ? 1 : 0; });
+    benchmark::DoNotOptimize(hqLines);
+  }
+  CountFileBytes(state, data);
+  state.counters["hq_lines"] = static_cast<double>(hqLines);
+}
+
+// The one pass that finds the lines, applies the rule and fills the pieces
+// written to the work file; here the pieces go nowhere.
+void WritePass(benchmark::State& state, WorkFileKind kind) {
+  const WorkFileData& data = Data(kind);
+  const ByteLineRule rule{&IsHqLine, ByteRewrittenLine};
+  std::uint64_t written = 0;
+  const std::function<void(std::string_view)> discard = [&](std::string_view piece) {
+    written += piece.size();
+  };
+  for (auto _ : state) {
+    written = 0;
+    WriteByteForm(data.body, &rule, std::size_t{1} << 20, discard);
+    benchmark::DoNotOptimize(written);
+  }
+  CountFileBytes(state, data);
+}
+
 void Encode(benchmark::State& state, WorkFileKind kind) {
   const WorkFileData& data = Data(kind);
   for (auto _ : state) {
@@ -90,18 +141,19 @@ void Encode(benchmark::State& state, WorkFileKind kind) {
   CountFileBytes(state, data);
 }
 
-// Joining, encoding and writing, as the run's last step.
+// The run's last step: the output list written to the work file.
 void Save(benchmark::State& state, WorkFileKind kind) {
   const WorkFileData& data = Data(kind);
-  LineList list;
-  FillInput(list, data);
+  LineList input;
+  LoadLines(input, data.file.u16string());
+  const LineList output = RewrittenLines(input);
   ScratchFolder folder;
   const Text path = folder.Name("JWC_TEMP.TXT");
-  for (auto _ : state) SaveLines(list, path, *data.encoding);
+  for (auto _ : state) SaveLines(output, path, *data.encoding);
   CountFileBytes(state, data);
 }
 
-// Reading, mark detection, decoding and splitting.
+// Reading, mark detection and the check that keeps the bytes.
 void Load(benchmark::State& state, WorkFileKind kind) {
   const WorkFileData& data = Data(kind);
   const Text path = data.file.u16string();
@@ -133,6 +185,17 @@ void Copy(benchmark::State& state, WorkFileKind kind) {
 BENCHMARK_CAPTURE(Copy, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Load, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Load, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Check, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Check, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Lines, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Lines, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ByteRule, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ByteRule, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(WritePass, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(WritePass, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Save, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Save, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
+// The text path, which UTF-16 work files take.
 BENCHMARK_CAPTURE(Decode, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Decode, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Split, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
@@ -143,8 +206,6 @@ BENCHMARK_CAPTURE(BuildOutput, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMil
 BENCHMARK_CAPTURE(BuildOutput, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Encode, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Encode, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Save, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Save, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace hq2hd::bench

@@ -25,3 +25,22 @@ bool IsHqLine(std::string_view bytes) {
 }
 
 }  // namespace hq2hd
+
+namespace hq2hd {
+
+LineList RewrittenLines(const LineList& input) {
+  if (input.IsByteForm())
+    return LineList::RewrittenBytes(input, ByteLineRule{&IsHqLine, ByteRewrittenLine});
+  LineList output;
+  output.Reserve(input.Count());
+  for (std::size_t i = 0; i < input.Count(); ++i) {
+    if (IsHqLine(input.Line(i))) {
+      output.Append(RewrittenLine);
+    } else {
+      output.AppendFrom(input, i);
+    }
+  }
+  return output;
+}
+
+}  // namespace hq2hd

@@ -30,16 +30,7 @@ bool BuildOutput(TextView scratchPath, LineList& output, bool& writeUtf8) {
     return false;
   }
   writeUtf8 = input.DetectedEncoding() == &Utf8Encoding();
-  output.TakeFormOf(input);
-  output.Reserve(input.Count());
-  const bool bytes = input.IsByteForm();
-  for (std::size_t i = 0; i < input.Count(); ++i) {
-    if (bytes ? IsHqLine(input.ByteLine(i)) : IsHqLine(input.Line(i))) {
-      output.Append(RewrittenLine);
-    } else {
-      output.AppendFrom(input, i);
-    }
-  }
+  output = RewrittenLines(input);
   return true;
 }
 

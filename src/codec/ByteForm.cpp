@@ -1,140 +1,281 @@
 #include "codec/ByteForm.h"
 
-#include <array>
-#include <limits>
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <memory>
-#include <unordered_map>
 
-#include "platform/Platform.h"
-#include "report/Catalogue.h"
-#include "report/Exception.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace hq2hd {
 
-using namespace platform;
-
 namespace {
+
+#include "codec/Cp932ByteForm.inc"
+
+using Byte = unsigned char;
 
 constexpr std::uint32_t ShiftJisCodePage = 932;
 
-bool IsShiftJisLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+bool HasBit(const std::uint64_t (&bits)[4], unsigned byte) {
+  return (bits[byte >> 6] >> (byte & 63) & 1u) != 0;
 }
 
-// What the platform writes for one code page 932 code after reading it,
-// learned from the platform itself at a code's first use, so that the byte
-// form gives exactly what decoding and encoding the text would.
-class ShiftJisRoundTrip {
- public:
-  // True when `code` (one or two bytes) is written back as itself.
-  bool IsSame(std::string_view code) {
-    const std::size_t key = Key(code);
-    if (state_[key] == Unknown) Learn(code, key);
-    return state_[key] == Same;
+// Work files are mostly ASCII between their other characters: steps over
+// whole runs of it at once. Returns the first byte from 0x80, else `end`.
+const Byte* SkipAscii(const Byte* at, const Byte* end) {
+#if defined(__SSE2__)
+  while (end - at >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
+    if (high != 0) return at + std::countr_zero(high);
+    at += 16;
   }
-  // The bytes to write for a code that is not written back as itself.
-  std::string_view ChangedBytes(std::string_view code) const {
-    return changed_.at(static_cast<std::uint16_t>(Key(code)));
+#else
+  while (end - at >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    if ((word & 0x8080808080808080ull) != 0) break;
+    at += 8;
+  }
+#endif
+  while (at < end && *at < 0x80) ++at;
+  return at;
+}
+
+ByteFormFit Cp932Fit(const Byte* at, const Byte* end) {
+  bool rewrite = false;
+  while (at < end) {
+    const unsigned byte = *at;
+    if (byte < 0x80) {
+      at = SkipAscii(at, end);
+      continue;
+    }
+    const unsigned row = Cp932LeadRows[byte];
+    if (row == 0) {
+      if (!HasBit(Cp932SingleBytes, byte)) return ByteFormFit::No;
+      ++at;
+      continue;
+    }
+    if (end - at < 2 || !HasBit(Cp932ValidTrails[row - 1], at[1])) return ByteFormFit::No;
+    rewrite = rewrite || HasBit(Cp932ChangedTrails[row - 1], at[1]);
+    at += 2;
+  }
+  return rewrite ? ByteFormFit::AfterCp932Rewrite : ByteFormFit::AsItIs;
+}
+
+std::uint16_t Cp932ChangedTo(std::uint16_t code) {
+  const auto* found = std::lower_bound(
+      std::begin(Cp932ChangedCodes), std::end(Cp932ChangedCodes), code,
+      [](const Cp932ChangedCode& entry, std::uint16_t value) { return entry.code < value; });
+  return found != std::end(Cp932ChangedCodes) && found->code == code ? found->writtenAs : code;
+}
+
+// Collects output in pieces of a fixed size and hands each on when full.
+class PieceOutput {
+ public:
+  PieceOutput(std::size_t pieceSize, const std::function<void(std::string_view)>& writePiece)
+      : buffer_(std::make_unique_for_overwrite<char[]>(pieceSize)),
+        size_(pieceSize),
+        writePiece_(writePiece) {}
+
+  void Add(const char* from, std::size_t count) {
+    while (count > 0) {
+      if (used_ == size_) Flush();
+      const std::size_t part = std::min(size_ - used_, count);
+      std::memcpy(buffer_.get() + used_, from, part);
+      used_ += part;
+      from += part;
+      count -= part;
+    }
+  }
+  void Add(std::string_view bytes) { Add(bytes.data(), bytes.size()); }
+  void Finish() {
+    if (used_ > 0 || !flushed_) Flush();
   }
 
  private:
-  enum : std::uint8_t { Unknown, Same, Changed };
-
-  static std::size_t Key(std::string_view code) {
-    auto first = static_cast<unsigned char>(code[0]);
-    return code.size() == 1 ? first : (first << 8) | static_cast<unsigned char>(code[1]);
+  void Flush() {
+    writePiece_(std::string_view(buffer_.get(), used_));
+    used_ = 0;
+    flushed_ = true;
   }
 
-  void Learn(std::string_view code, std::size_t key) {
-    std::array<char16_t, 4> units{};
-    const int unitCount =
-        Os().MultiByteToWideChar(ShiftJisCodePage, 0, code.data(), static_cast<int>(code.size()),
-                                 units.data(), static_cast<int>(units.size()));
-    std::array<char, 16> bytes{};
-    const int byteCount =
-        unitCount <= 0 ? 0
-                       : Os().WideCharToMultiByte(ShiftJisCodePage, 0, units.data(), unitCount,
-                                                  bytes.data(), static_cast<int>(bytes.size()));
-    if (byteCount <= 0) throw EEncodingError(Text(catalogue::InvalidSourceArray));
-    std::string_view written(bytes.data(), static_cast<std::size_t>(byteCount));
-    if (written == code) {
-      state_[key] = Same;
-    } else {
-      state_[key] = Changed;
-      changed_[static_cast<std::uint16_t>(key)] = std::string(written);
-    }
-  }
-
-  std::array<std::uint8_t, 65536> state_{};
-  std::unordered_map<std::uint16_t, std::string> changed_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t size_;
+  std::size_t used_ = 0;
+  bool flushed_ = false;
+  const std::function<void(std::string_view)>& writePiece_;
 };
 
-// Copies runs of codes written back as themselves in one piece.
-void AppendShiftJisLine(std::string& out, std::string_view line, ShiftJisRoundTrip& roundTrip) {
-  std::size_t runStart = 0, i = 0;
-  const std::size_t size = line.size();
-  while (i < size) {
-    const auto byte = static_cast<unsigned char>(line[i]);
-    if (byte < 0x80) {
-      ++i;
+class CountingOutput {
+ public:
+  void Add(const char*, std::size_t count) { size_ += count; }
+  void Add(std::string_view bytes) { size_ += bytes.size(); }
+  std::uint64_t Size() const { return size_; }
+
+ private:
+  std::uint64_t size_ = 0;
+};
+
+// The one pass over the body: lines that the rule leaves and that already end
+// in CR LF are passed on as one run with their neighbours; only a rewritten
+// line or another line break interrupts the run.
+template <class Output>
+void RewriteLines(std::string_view body, const ByteLineRule* rule, Output& output) {
+  const char* at = body.data();
+  const char* const end = at + body.size();
+  const char* run = at;
+  while (at < end) {
+    const char* const lineEnd = FindLineBreak(at, end);
+    const bool rewritten = rule != nullptr && rule->matches(std::string_view(
+                                                  at, static_cast<std::size_t>(lineEnd - at)));
+    const char* next = lineEnd;
+    bool crLf = false;
+    if (next < end && *next == '\r') ++next;
+    if (next < end && *next == '\n') {
+      crLf = next != lineEnd;
+      ++next;
+    }
+    if (!rewritten && crLf) {
+      at = next;
       continue;
     }
-    const std::size_t length = IsShiftJisLeadByte(byte) && i + 1 < size ? 2 : 1;
-    const std::string_view code(line.data() + i, length);
-    if (!roundTrip.IsSame(code)) {
-      out.append(line.data() + runStart, i - runStart);
-      out.append(roundTrip.ChangedBytes(code));
-      runStart = i + length;
+    if (rewritten) {
+      output.Add(run, static_cast<std::size_t>(at - run));
+      output.Add(rule->replacement);
+    } else {
+      output.Add(run, static_cast<std::size_t>(lineEnd - run));
     }
-    i += length;
+    output.Add("\r\n", 2);
+    run = at = next;
   }
-  out.append(line.data() + runStart, size - runStart);
-}
-
-bool StrictlyReadable(std::uint32_t codePage, std::string_view body) {
-  if (body.empty()) return true;
-  if (body.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
-  return Os().MultiByteToWideChar(codePage, MbErrInvalidChars, body.data(),
-                                  static_cast<int>(body.size()), nullptr, 0) > 0;
-}
-
-bool IsShiftJisAnsi(const Encoding& encoding) {
-  return &encoding == &AnsiEncoding() && encoding.CodePage() == ShiftJisCodePage;
+  output.Add(run, static_cast<std::size_t>(end - run));
 }
 
 }  // namespace
 
-bool ReadsWithoutLoss(const Encoding& encoding, std::string_view body) {
-  if (&encoding == &Utf8Encoding()) return StrictlyReadable(CodePageUtf8, body);
-  if (IsShiftJisAnsi(encoding)) return StrictlyReadable(ShiftJisCodePage, body);
-  return false;
+ByteFormFit FitsByteForm(const Encoding& encoding, std::string_view body) {
+  if (&encoding == &Utf8Encoding())
+    return IsStrictUtf8(body) ? ByteFormFit::AsItIs : ByteFormFit::No;
+  if (&encoding == &AnsiEncoding() && encoding.CodePage() == ShiftJisCodePage) {
+    const auto* begin = reinterpret_cast<const Byte*>(body.data());
+    return Cp932Fit(begin, begin + body.size());
+  }
+  return ByteFormFit::No;
 }
 
-bool WritesByteFormAs(const Encoding& source, const Encoding& target) {
-  return &source == &target;
-}
-
-std::string EncodeByteForm(const LineList& list) {
-  std::uint64_t bound = 0;
-  for (std::size_t i = 0; i < list.Count(); ++i) bound += list.ByteLine(i).size() + 2;
-  if (bound > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-    throw EOutOfMemory(Text(catalogue::OutOfMemory));
-  std::string out;
-  out.reserve(static_cast<std::size_t>(bound));
-  if (&list.ByteEncoding() == &Utf8Encoding()) {
-    // Valid UTF-8 read and written again is the same bytes.
-    for (std::size_t i = 0; i < list.Count(); ++i) {
-      out.append(list.ByteLine(i));
-      out.append("\r\n");
+void RewriteCp932Codes(char* body, std::size_t size) {
+  auto* at = reinterpret_cast<Byte*>(body);
+  const Byte* const end = at + size;
+  while (at < end) {
+    if (*at < 0x80) {
+      at = const_cast<Byte*>(SkipAscii(at, end));
+      continue;
     }
-    return out;
+    const unsigned row = Cp932LeadRows[*at];
+    if (row == 0) {
+      ++at;
+      continue;
+    }
+    if (HasBit(Cp932ChangedTrails[row - 1], at[1])) {
+      const std::uint16_t code = Cp932ChangedTo(static_cast<std::uint16_t>(at[0] << 8 | at[1]));
+      at[0] = static_cast<Byte>(code >> 8);
+      at[1] = static_cast<Byte>(code & 0xFF);
+    }
+    at += 2;
   }
-  auto roundTrip = std::make_unique<ShiftJisRoundTrip>();
-  for (std::size_t i = 0; i < list.Count(); ++i) {
-    AppendShiftJisLine(out, list.ByteLine(i), *roundTrip);
-    out.append("\r\n");
+}
+
+bool IsStrictUtf8(std::string_view bytes) {
+  const auto* at = reinterpret_cast<const Byte*>(bytes.data());
+  const Byte* const end = at + bytes.size();
+  while (at < end) {
+    const unsigned lead = *at;
+    if (lead < 0x80) {
+      at = SkipAscii(at, end);
+      continue;
+    }
+    std::ptrdiff_t length = 0;
+    unsigned low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (end - at < length || at[1] < low || at[1] > high) return false;
+    for (std::ptrdiff_t i = 2; i < length; ++i) {
+      if ((at[i] & 0xC0) != 0x80) return false;
+    }
+    at += length;
   }
-  return out;
+  return true;
+}
+
+std::optional<std::uint16_t> Cp932WrittenCode(std::string_view code) {
+  if (code.empty() || code.size() > 2) return std::nullopt;
+  const auto lead = static_cast<Byte>(code[0]);
+  const unsigned row = Cp932LeadRows[lead];
+  if (code.size() == 1) {
+    if (row != 0 || !HasBit(Cp932SingleBytes, lead)) return std::nullopt;
+    return lead;
+  }
+  const auto trail = static_cast<Byte>(code[1]);
+  if (row == 0 || !HasBit(Cp932ValidTrails[row - 1], trail)) return std::nullopt;
+  return Cp932ChangedTo(static_cast<std::uint16_t>(lead << 8 | trail));
+}
+
+const char* FindLineBreak(const char* at, const char* end) {
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+  while (end - at >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const auto found = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf))));
+    if (found != 0) return at + std::countr_zero(found);
+    at += 16;
+  }
+#else
+  // A byte is CR or LF when it XORs to zero with one of them.
+  constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  while (end - at >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    const std::uint64_t cr = word ^ (ones * '\r'), lf = word ^ (ones * '\n');
+    const std::uint64_t found = ((cr - ones) & ~cr & highs) | ((lf - ones) & ~lf & highs);
+    if (found != 0) {
+      if constexpr (std::endian::native == std::endian::little)
+        return at + std::countr_zero(found) / 8;
+      break;
+    }
+    at += 8;
+  }
+#endif
+  while (at < end && *at != '\r' && *at != '\n') ++at;
+  return at;
+}
+
+std::uint64_t ByteFormOutputSize(std::string_view body, const ByteLineRule* rule) {
+  CountingOutput output;
+  RewriteLines(body, rule, output);
+  return output.Size();
+}
+
+void WriteByteForm(std::string_view body, const ByteLineRule* rule, std::size_t pieceSize,
+                   const std::function<void(std::string_view)>& writePiece) {
+  PieceOutput output(pieceSize, writePiece);
+  RewriteLines(body, rule, output);
+  output.Finish();
 }
 
 }  // namespace hq2hd

@@ -1,25 +1,73 @@
 #pragma once
-// Work files kept as their own bytes (see LineList): when a body may stay in
-// byte form, and the bytes a byte-form list is written as.
-#include <string>
+// Work files kept as their own bytes (see LineList): which bodies may stay
+// bytes, and the one pass that applies a line rule to them and writes them.
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string_view>
 
 #include "codec/Encoding.h"
-#include "codec/LineList.h"
 
 namespace hq2hd {
 
-// True when `encoding` reads `body` strictly and every character of it can be
-// written back on its own: UTF-8, and the ANSI encoding of code page 932.
-bool ReadsWithoutLoss(const Encoding& encoding, std::string_view body);
+// Which lines of a byte-form list are written as another line: those that
+// `matches` accepts become `replacement`, which is ASCII and so the same bytes
+// in every encoding a byte form holds.
+struct ByteLineRule {
+  bool (*matches)(std::string_view line);
+  std::string_view replacement;
+};
 
-// True when a byte-form list read in `source` can be written in `target`
-// straight from its bytes.
-bool WritesByteFormAs(const Encoding& source, const Encoding& target);
+enum class ByteFormFit {
+  // Not read strictly, or not written back code for code: the text form.
+  No,
+  // Written back as the same bytes.
+  AsItIs,
+  // Written back as the same bytes once the code page 932 codes that share
+  // their character with another code are replaced by that code.
+  AfterCp932Rewrite,
+};
 
-// Every line followed by CR LF, each character as the encoding's reading and
-// writing would give it back: the same bytes, but for code page 932 codes
-// that share a character with another code and are written as that one.
-std::string EncodeByteForm(const LineList& list);
+// Strict reading without the platform: UTF-8 for the UTF-8 encoding, code page
+// 932 lead and trail bytes for an ANSI encoding of code page 932.
+ByteFormFit FitsByteForm(const Encoding& encoding, std::string_view body);
+
+// Replaces, in place, every code that code page 932 writes back as another
+// code of the same length. `body` must be valid code page 932.
+void RewriteCp932Codes(char* body, std::size_t size);
+
+// Well-formed UTF-8: no overlong form, no encoded surrogate, nothing above U+10FFFF.
+bool IsStrictUtf8(std::string_view bytes);
+
+// The code that a strict code page 932 decoding and the encoding after it
+// give for the one or two bytes of `code`; none when the decoding refuses it.
+std::optional<std::uint16_t> Cp932WrittenCode(std::string_view code);
+
+// The first CR or LF at or after `at`, else `end`.
+const char* FindLineBreak(const char* at, const char* end);
+
+// Calls `onLine(line)` for each line of `bytes`: CR LF, a lone CR and a lone
+// LF each end one line; a break at the very end adds no empty line.
+template <class OnLine>
+void ForEachByteLine(std::string_view bytes, OnLine onLine) {
+  const char* current = bytes.data();
+  const char* const end = current + bytes.size();
+  while (current < end) {
+    const char* lineEnd = FindLineBreak(current, end);
+    onLine(std::string_view(current, static_cast<std::size_t>(lineEnd - current)));
+    current = lineEnd;
+    if (current < end && *current == '\r') ++current;
+    if (current < end && *current == '\n') ++current;
+  }
+}
+
+// The bytes that writing `body` with `rule` gives: every line, or the rule's
+// replacement, followed by CR LF.
+std::uint64_t ByteFormOutputSize(std::string_view body, const ByteLineRule* rule);
+
+// Writes the same bytes through `writePiece`, in pieces of `pieceSize` bytes
+// but the last; an empty output is one empty piece.
+void WriteByteForm(std::string_view body, const ByteLineRule* rule, std::size_t pieceSize,
+                   const std::function<void(std::string_view)>& writePiece);
 
 }  // namespace hq2hd

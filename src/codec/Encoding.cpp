@@ -86,8 +86,7 @@ std::string Encoding::Encode(TextView text) const {
 }
 
 const Encoding& AnsiEncoding() {
-  static const Encoding encoding =
-      CheckedCodePageEncoding(EncodingKind::Ansi, Os().AnsiCodePage());
+  static const Encoding encoding = CheckedCodePageEncoding(EncodingKind::Ansi, Os().AnsiCodePage());
   return encoding;
 }
 

@@ -8,10 +8,6 @@ namespace hq2hd {
 
 namespace {
 
-bool IsAscii(TextView line) {
-  return std::all_of(line.begin(), line.end(), [](char16_t unit) { return unit < 0x80; });
-}
-
 // Calls `onLine(begin, end)` for each line of `data`, with the same breaks as
 // SplitLines. Works for bytes and for UTF-16 units alike.
 template <class Unit, class OnLine>
@@ -31,40 +27,20 @@ void ForEachLine(const Unit* begin, const Unit* end, OnLine onLine) {
 
 LineList::LineList() : defaultEncoding_(&AnsiEncoding()) {}
 
-std::string_view LineList::ByteLine(std::size_t index) const {
-  const ByteSpan span = byteLines_[index];
-  if ((span.length & OwnBit) != 0)
-    return std::string_view(ownBytes_).substr(span.offset, span.length & ~OwnBit);
-  return byteBody_->View().substr(span.offset, span.length);
+std::size_t LineList::Count() const {
+  if (!IsByteForm()) return lines_.size();
+  std::size_t count = 0;
+  ForEachByteLine(ByteBody(), [&](std::string_view) { ++count; });
+  return count;
 }
 
 void LineList::Append(TextView line) {
-  if (IsByteForm()) {
-    // ASCII is the same bytes in every encoding a byte form holds.
-    if (IsAscii(line) && ownBytes_.size() + line.size() < OwnBit) {
-      const auto offset = static_cast<std::uint32_t>(ownBytes_.size());
-      for (char16_t unit : line) ownBytes_.push_back(static_cast<char>(unit));
-      byteLines_.push_back({offset, static_cast<std::uint32_t>(line.size()) | OwnBit});
-      return;
-    }
-    ToTextForm();
-  }
+  ToTextForm();
   lines_.push_back(ownLines_.emplace_back(line));
 }
 
 void LineList::AppendFrom(const LineList& source, std::size_t index) {
-  if (source.IsByteForm()) {
-    TakeFormOf(source);
-    if (IsByteForm() && byteBody_ == source.byteBody_ &&
-        (source.byteLines_[index].length & OwnBit) == 0) {
-      byteLines_.push_back(source.byteLines_[index]);
-      return;
-    }
-    if (IsByteForm()) ToTextForm();
-    Append(source.ByteEncoding().Decode(source.ByteLine(index)));
-    return;
-  }
-  if (IsByteForm()) ToTextForm();
+  ToTextForm();
   for (const auto& storage : source.storages_) ShareText(storage);
   if (!source.ownLines_.empty()) {
     Append(source.Line(index));
@@ -83,9 +59,9 @@ void LineList::ClearLines() {
   ownLines_.clear();
   storages_.clear();
   byteBody_.reset();
-  byteLines_.clear();
-  ownBytes_.clear();
+  byteStart_ = 0;
   byteEncoding_ = nullptr;
+  byteRule_ = ByteLineRule{nullptr, {}};
 }
 
 void LineList::SetText(Text&& text) {
@@ -97,34 +73,43 @@ void LineList::SetText(Text&& text) {
 
 void LineList::SetBytes(ByteBuffer&& bytes, std::size_t bodyStart, const Encoding& encoding) {
   ClearLines();
-  auto storage = std::make_shared<const ByteBuffer>(std::move(bytes));
-  const char* const begin = storage->data.get();
-  ForEachLine(begin + bodyStart, begin + storage->size,
-              [&](const char* lineBegin, const char* lineEnd) {
-                byteLines_.push_back({static_cast<std::uint32_t>(lineBegin - begin),
-                                      static_cast<std::uint32_t>(lineEnd - lineBegin)});
-              });
-  byteBody_ = std::move(storage);
+  byteBody_ = std::make_shared<const ByteBuffer>(std::move(bytes));
+  byteStart_ = bodyStart;
   byteEncoding_ = &encoding;
+}
+
+LineList LineList::RewrittenBytes(const LineList& source, ByteLineRule rule) {
+  LineList list;
+  list.byteBody_ = source.byteBody_;
+  list.byteStart_ = source.byteStart_;
+  list.byteEncoding_ = source.byteEncoding_;
+  list.byteRule_ = rule;
+  return list;
 }
 
 LineList LineList::DecodedCopy() const {
   LineList copy;
   copy.encoding_ = encoding_;
-  if (IsByteForm()) {
-    for (std::size_t i = 0; i < byteLines_.size(); ++i)
-      copy.Append(byteEncoding_->Decode(ByteLine(i)));
-  } else {
+  if (!IsByteForm()) {
     for (TextView line : lines_) copy.Append(line);
+    return copy;
   }
+  // One decoding of the whole body: its lines are the byte lines, since CR
+  // and LF are one byte and one unit in every encoding a byte form holds.
+  copy.SetText(byteEncoding_->Decode(ByteBody()));
+  const ByteLineRule* rule = ByteRule();
+  if (rule == nullptr) return copy;
+  std::vector<TextView> lines;
+  lines.reserve(copy.lines_.size());
+  std::size_t index = 0;
+  const Text replacement(rule->replacement.begin(), rule->replacement.end());
+  ForEachByteLine(ByteBody(), [&](std::string_view line) {
+    lines.push_back(rule->matches(line) ? copy.ownLines_.emplace_back(replacement)
+                                        : copy.lines_[index]);
+    ++index;
+  });
+  copy.lines_ = std::move(lines);
   return copy;
-}
-
-void LineList::TakeFormOf(const LineList& source) {
-  if (Count() != 0 || !source.IsByteForm()) return;
-  ClearLines();
-  byteBody_ = source.byteBody_;
-  byteEncoding_ = source.byteEncoding_;
 }
 
 void LineList::ToTextForm() {

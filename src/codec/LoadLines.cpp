@@ -71,9 +71,15 @@ void LoadLines(LineList& list, TextView path) {
   const Encoding& encoding = mark.encoding != nullptr ? *mark.encoding : list.DefaultEncoding();
   list.SetDetectedEncoding(encoding);
   const std::string_view body = bytes.substr(mark.length);
-  if (ReadsWithoutLoss(encoding, body)) {
-    list.SetBytes(std::move(buffer), mark.length, encoding);
-    return;
+  switch (FitsByteForm(encoding, body)) {
+    case ByteFormFit::AfterCp932Rewrite:
+      RewriteCp932Codes(buffer.data.get() + mark.length, body.size());
+      [[fallthrough]];
+    case ByteFormFit::AsItIs:
+      list.SetBytes(std::move(buffer), mark.length, encoding);
+      return;
+    case ByteFormFit::No:
+      break;
   }
   Text text = encoding.Decode(body);
   buffer = ByteBuffer();

@@ -16,6 +16,9 @@ using namespace platform;
 
 namespace {
 
+// Bounded pieces: the output never needs a second buffer the size of the file.
+constexpr std::size_t BodyPieceSize = std::size_t{1} << 20;
+
 // One request for all the bytes; what falls short is asked for again from
 // behind what was written, and a repeat that writes nothing or fails raises.
 void WriteAll(Handle file, std::string_view bytes) {
@@ -44,6 +47,27 @@ Text JoinLines(const LineList& list) {
   return joined;
 }
 
+void WritePreamble(Handle file, const LineList& list, const Encoding& encoding) {
+  if (list.WritesPreamble() && !encoding.Preamble().empty()) WriteAll(file, encoding.Preamble());
+}
+
+// A byte-form list is written straight from its body, in pieces, as one pass
+// finds its lines. What the text path measures first, this measures first too
+// where it could matter: a body whose output might pass the signed 32-bit
+// counts is measured before anything is written.
+void WriteBytes(Handle file, const LineList& list, const Encoding& encoding) {
+  const std::string_view body = list.ByteBody();
+  const ByteLineRule* rule = list.ByteRule();
+  // Every line grows by at most its break: at most twice the body, plus CR LF.
+  constexpr std::uint64_t limit = std::numeric_limits<std::int32_t>::max();
+  if (2 * static_cast<std::uint64_t>(body.size()) + 2 > limit &&
+      ByteFormOutputSize(body, rule) > limit)
+    throw EOutOfMemory(Text(catalogue::OutOfMemory));
+  WritePreamble(file, list, encoding);
+  WriteByteForm(body, rule, BodyPieceSize,
+                [file](std::string_view piece) { WriteAll(file, piece); });
+}
+
 void Save(const LineList& list, TextView path, const Encoding* explicitEncoding) {
   UniqueHandle file(
       Os().CreateFile(path, GenericRead | GenericWrite, 0, CreateAlways, FileAttributeNormal));
@@ -55,17 +79,14 @@ void Save(const LineList& list, TextView path, const Encoding* explicitEncoding)
   const Encoding& encoding = explicitEncoding != nullptr          ? *explicitEncoding
                              : list.DetectedEncoding() != nullptr ? *list.DetectedEncoding()
                                                                   : list.DefaultEncoding();
-  std::string bytes;
-  if (!list.IsByteForm()) {
-    bytes = encoding.Encode(JoinLines(list));
-  } else if (WritesByteFormAs(list.ByteEncoding(), encoding)) {
-    bytes = EncodeByteForm(list);
+  if (list.IsByteForm() && &list.ByteEncoding() == &encoding) {
+    WriteBytes(file.Get(), list, encoding);
   } else {
-    bytes = encoding.Encode(JoinLines(list.DecodedCopy()));
+    const std::string bytes =
+        encoding.Encode(list.IsByteForm() ? JoinLines(list.DecodedCopy()) : JoinLines(list));
+    WritePreamble(file.Get(), list, encoding);
+    WriteAll(file.Get(), bytes);
   }
-  if (list.WritesPreamble() && !encoding.Preamble().empty())
-    WriteAll(file.Get(), encoding.Preamble());
-  WriteAll(file.Get(), bytes);
   // The scratch copy is deleted once this returns: the new bytes must be on
   // the disk by then. A flush that fails is a failed write.
   if (!Os().FlushFileBuffers(file.Get())) throw EWriteError(Text(catalogue::StreamWriteError));

@@ -56,10 +56,19 @@ std::string ReadAll(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A line as text, whichever form the list keeps it in.
-hq2hd::Text LineText(const hq2hd::LineList& list, std::size_t index) {
-  if (!list.IsByteForm()) return hq2hd::Text(list.Line(index));
-  return list.ByteEncoding().Decode(list.ByteLine(index));
+// The lines as text, whichever form the list keeps them in.
+std::vector<hq2hd::Text> LinesAsText(const hq2hd::LineList& list) {
+  const hq2hd::LineList text = list.IsByteForm() ? list.DecodedCopy() : hq2hd::LineList();
+  const auto& lines = list.IsByteForm() ? text.Lines() : list.Lines();
+  return std::vector<hq2hd::Text>(lines.begin(), lines.end());
+}
+
+void Save(const hq2hd::LineList& list, const fs::path& path, bool utf8) {
+  if (utf8) {
+    hq2hd::SaveLines(list, NameOf(path), hq2hd::Utf8Encoding());
+  } else {
+    hq2hd::SaveLines(list, NameOf(path));
+  }
 }
 
 [[noreturn]] void Breach(const char* what) {
@@ -87,50 +96,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const bool utf8 = read.DetectedEncoding() == &Utf8Encoding();
-  LineList rewritten;
-  rewritten.TakeFormOf(read);
-  const bool bytes = read.IsByteForm();
-  for (std::size_t i = 0; i < read.Count(); ++i) {
-    if (bytes ? IsHqLine(read.ByteLine(i)) : IsHqLine(read.Line(i))) {
-      rewritten.Append(RewrittenLine);
-    } else {
-      rewritten.AppendFrom(read, i);
-    }
-  }
-  if (utf8) {
-    SaveLines(rewritten, NameOf(output), Utf8Encoding());
-  } else {
-    SaveLines(rewritten, NameOf(output));
-  }
+  // Our own UTF-8 check must agree with the platform's strict decoding.
+  if (utf8 && !read.IsByteForm()) Breach("UTF-8 that the platform reads left the byte form");
+  const LineList rewritten = RewrittenLines(read);
+  Save(rewritten, output, utf8);
 
   const std::string written = ReadAll(output);
 
   // The same run through UTF-16 lines and the platform's lower-casing must
   // write the very same bytes as the byte form did.
-  if (bytes) {
-    const LineList text = read.DecodedCopy();
-    LineList textRewritten;
-    for (std::size_t i = 0; i < text.Count(); ++i) {
-      if (IsHqLine(text.Line(i))) {
-        textRewritten.Append(RewrittenLine);
-      } else {
-        textRewritten.AppendFrom(text, i);
-      }
-    }
+  if (read.IsByteForm()) {
     const fs::path textOutput = Folder() / "out-text.txt";
-    if (utf8) {
-      SaveLines(textRewritten, NameOf(textOutput), Utf8Encoding());
-    } else {
-      SaveLines(textRewritten, NameOf(textOutput));
-    }
+    Save(RewrittenLines(read.DecodedCopy()), textOutput, utf8);
     if (ReadAll(textOutput) != written) Breach("byte form and text wrote different bytes");
   }
   if (utf8) {
     LineList again;
     LoadLines(again, NameOf(output));
-    if (again.Count() != rewritten.Count()) Breach("UTF-8 line count changed");
-    for (std::size_t i = 0; i < again.Count(); ++i)
-      if (LineText(again, i) != LineText(rewritten, i)) Breach("UTF-8 line changed");
+    if (LinesAsText(again) != LinesAsText(rewritten)) Breach("UTF-8 lines changed");
   } else {
     // Read back without mark detection: the ANSI bytes may begin like a mark.
     const std::vector<TextView> again = SplitLines(AnsiEncoding().Decode(written));
