@@ -31,3 +31,8 @@ fi
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
+# Under en_US.UTF-8 Wine gives the Windows programs ANSI code page 1252: the
+# end-to-end tests run them there too, as on a Western Windows.
+if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf-\?8$'; then
+  localedef -i en_US -f UTF-8 en_US.UTF-8
+fi

@@ -2,6 +2,9 @@
 // and nothing printed.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "support/RunFixture.h"
 
 namespace hq2hd::testing {
@@ -40,11 +43,15 @@ const BytesCase bytesCases[] = {
     {"Utf8HqWithoutBreak", "\xEF\xBB\xBFhq", "\xEF\xBB\xBFhd\r\n"},
     {"Utf16LeWrittenInAnsi", "\xFF\xFEh\0q\0\r\0\n\0"s, "hd\r\n"},
     {"Utf16Be", "\xFE\xFF\0a"s, "a\r\n"},
-    {"Utf16OddByteIgnored", "\xFF\xFE"s "a\0b"s, "a\r\n"},
+    {"Utf16OddByteIgnored",
+     "\xFF\xFE"s
+     "a\0b"s,
+     "a\r\n"},
     {"Utf16LeMarkThenNul", "\xFF\xFE\0\0"s, "\0\r\n"s},
     {"RuleInAnyCaseAndBlanks", "a\r\n  HQ\t\r\nhq\r\nhqx\r\n", "a\r\nhd\r\nhd\r\nhqx\r\n"},
     {"MixedCases", "Hq\r\nhQ\r\n\x01hq\x1F\r\n", "hd\r\nhd\r\nhd\r\n"},
-    {"NearMissesPass", "h q\r\nhq1\r\nhqhq\r\n   \r\nxhq\r\n", "h q\r\nhq1\r\nhqhq\r\n   \r\nxhq\r\n"},
+    {"NearMissesPass", "h q\r\nhq1\r\nhqhq\r\n   \r\nxhq\r\n",
+     "h q\r\nhq1\r\nhqhq\r\n   \r\nxhq\r\n"},
     {"FullWidthDoesNotMatch", "\xEF\xBB\xBF\xEF\xBD\x88\xEF\xBD\x91\r\n",
      "\xEF\xBB\xBF\xEF\xBD\x88\xEF\xBD\x91\r\n"},
     {"FullWidthInCodePage932", "\x82\x88\x82\x91\r\n", "\x82\x88\x82\x91\r\n"},
@@ -67,6 +74,71 @@ TEST_F(RunFixture, LargeFileRoundTripsInBlocks) {
   Run();
   EXPECT_EQ(ReadBytes(WorkFile()), expected);
   EXPECT_EQ(Listing(), (std::set<std::string>{"JWC_TEMP.TXT"}));
+}
+
+// A run under another ANSI code page, through the double. The ANSI encoding is
+// made once per process, so each case runs in a process of its own: a
+// death-test child, which starts the test program afresh.
+struct CodePageCase {
+  const char* name;
+  std::uint32_t ansiCodePage;
+  std::string input;
+  std::string expected;
+};
+
+class OtherAnsiCodePageTest : public RunFixture,
+                              public ::testing::WithParamInterface<CodePageCase> {};
+
+TEST_P(OtherAnsiCodePageTest, RewritesWorkFileExactly) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        platform_.ansiCodePage = GetParam().ansiCodePage;
+        WriteBytes(WorkFile(), GetParam().input);
+        Run();
+        const std::string written = ReadBytes(WorkFile());
+        const bool same = written == GetParam().expected;
+        const bool alone = Listing() == std::set<std::string>{"JWC_TEMP.TXT"};
+        for (unsigned char byte : written) std::fprintf(stderr, "%02X ", byte);
+        std::fprintf(stderr, "written; alone %d, stdout %zu bytes\n", alone ? 1 : 0,
+                     platform_.stdoutBytes.size());
+        std::exit(same && alone && platform_.stdoutBytes.empty() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+const CodePageCase codePageCases[] = {
+    // Code page 65001 reads a file without a mark leniently and writes it
+    // back with EF BB BF, since that is its preamble.
+    {"Utf8AnsiReadsLeniently", 65001, "a\r\n\xC3(\r\n HQ\r\n",
+     "\xEF\xBB\xBF"
+     "a\r\n\xEF\xBF\xBD(\r\nhd\r\n"},
+    {"Utf8AnsiEmptyGetsMark", 65001, "", "\xEF\xBB\xBF"},
+    {"Utf8AnsiMarkIsUtf8", 65001, "\xEF\xBB\xBF\xE3\x81\x82\r\nhq",
+     "\xEF\xBB\xBF\xE3\x81\x82\r\nhd\r\n"},
+    {"Utf8AnsiUtf16GetsMark", 65001, "\xFF\xFE\x42\x30"s, "\xEF\xBB\xBF\xE3\x81\x82\r\n"},
+    // A single-byte page keeps its bytes; no mark.
+    {"SingleByteKeepsBytes", 1252, "caf\xE9\r\n\thq \r\n\x80", "caf\xE9\r\nhd\r\n\x80\r\n"},
+    {"SingleByteFromUtf16", 1252, "\xFF\xFE\xE9\x00"s, "\xE9\r\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(CodePages, OtherAnsiCodePageTest, ::testing::ValuesIn(codePageCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Past one output piece of 1 MiB, with lines of every kind of break.
+TEST_F(RunFixture, WorkFileOfSeveralPiecesRoundTrips) {
+  std::string input, expected;
+  const char* const breaks[] = {"\r\n", "\n", "\r"};
+  for (int i = 0; input.size() < (std::size_t{5} << 19); ++i) {
+    const bool hq = i % 7 == 3;
+    input += (hq ? std::string(" Hq ") : "\x82\xA0 " + std::to_string(i)) + breaks[i % 3];
+    expected += (hq ? std::string("hd") : "\x82\xA0 " + std::to_string(i)) + "\r\n";
+  }
+  WriteBytes(WorkFile(), input);
+  Run();
+  EXPECT_TRUE(ReadBytes(WorkFile()) == expected);
+  EXPECT_EQ(Listing(), (std::set<std::string>{"JWC_TEMP.TXT"}));
+  EXPECT_EQ(platform_.stdoutBytes, "");
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "codec/TextFile.h"
+#include "platform/Platform.h"
 #include "report/Exception.h"
+#include "support/CountingPlatform.h"
 #include "support/TempDir.h"
 
 namespace hq2hd::testing {
@@ -161,6 +163,63 @@ TEST(SplitLinesTest, BreakAtEndAddsNoEmptyLine) {
   EXPECT_EQ(SplitLines(u"").size(), 0u);
   EXPECT_EQ(SplitLines(u"\n\n\r").size(), 3u);
 }
+
+// A byte-form list is written in pieces of 1 MiB, each by the rules of one
+// request: what falls short is asked for again, and a piece that cannot be
+// written raises EWriteError and leaves the file with the pieces before it.
+struct PieceCase {
+  const char* name;
+  CallFault writeFault;
+  int shortWriteAt;
+  bool raises;
+  std::size_t kept;
+};
+
+class SaveLinesPiecesTest : public ::testing::TestWithParam<PieceCase> {};
+
+constexpr std::size_t MiB = std::size_t{1} << 20;
+
+TEST_P(SaveLinesPiecesTest, KeepsWhatWasWrittenBeforeAFailedPiece) {
+  TempDir dir;
+  std::string bytes;
+  for (int i = 0; bytes.size() < 5 * MiB / 2; ++i) bytes += "line " + std::to_string(i) + "\r\n";
+  WriteBytes(dir.Path() / "in.txt", bytes);
+  LineList list;
+  LoadLines(list, dir.Name("in.txt"));
+  ASSERT_TRUE(list.IsByteForm());
+
+  CountingPlatform platform;
+  platform.writeFault = GetParam().writeFault;
+  platform.shortWriteAt = GetParam().shortWriteAt;
+  {
+    platform::ScopedPlatform scope(platform);
+    if (GetParam().raises) {
+      EXPECT_THROW(SaveLines(list, dir.Name("out.txt")), EWriteError);
+    } else {
+      EXPECT_NO_THROW(SaveLines(list, dir.Name("out.txt")));
+    }
+  }
+  const std::string written = ReadBytes(dir.Path() / "out.txt");
+  const std::size_t kept = GetParam().kept == 0 ? 0 : std::min(GetParam().kept, bytes.size());
+  ASSERT_EQ(written.size(), kept);
+  EXPECT_TRUE(written == bytes.substr(0, kept));
+  EXPECT_EQ(platform.HandlesLeftOpen(), 0u);
+}
+
+constexpr std::size_t Whole = ~std::size_t{0};
+constexpr std::uint32_t DiskFull = 112;
+
+const PieceCase pieceCases[] = {
+    {"AllPieces", {}, 0, false, Whole},
+    {"FirstPieceFails", {1, DiskFull, true}, 0, true, 0},
+    {"SecondPieceFails", {2, DiskFull, true}, 0, true, MiB},
+    {"LastPieceFails", {3, DiskFull, true}, 0, true, 2 * MiB},
+    {"FailedRequestIsAskedAgain", {2, DiskFull, false}, 0, false, Whole},
+    {"ShortPieceIsCompleted", {}, 2, false, Whole},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, SaveLinesPiecesTest, ::testing::ValuesIn(pieceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace hq2hd::testing
