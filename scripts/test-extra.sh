@@ -90,7 +90,7 @@ echo "--- the end-to-end harness under Valgrind"
 python3 tests/e2e/run_e2e.py --program "$program" --sandboxes "$sandbox/harness" \
   --wrapper "valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect" \
   test_codec_bytes test_rewrite_rule test_reports test_program_folder test_output_handles \
-  test_path_checks test_large_file
+  test_path_checks test_large_file test_overlap
 fi
 
 elapsed=$((SECONDS - started))
