@@ -106,6 +106,8 @@ TEST_F(FileVarTest, WrongDirectionIs103AndCreatedFileCanBeRead) {
   WriteBlocks(input, "x", 1, &done);
   EXPECT_EQ(IoStatus::Take(), 103);
   EXPECT_EQ(done, -1) << "count out must stay unwritten";
+  FlushFileVar(input);
+  EXPECT_EQ(IoStatus::Take(), 103) << "a file open for reading has nothing to flush";
   CloseFileVar(input);
 
   FileVar created;
@@ -115,7 +117,11 @@ TEST_F(FileVarTest, WrongDirectionIs103AndCreatedFileCanBeRead) {
   ReadBlocks(created, block.data(), 4, &done);
   EXPECT_EQ(IoStatus::Take(), 0);
   EXPECT_EQ(done, 0) << "the create emptied the file";
+  FlushFileVar(created);
+  EXPECT_EQ(IoStatus::Take(), 0);
   CloseFileVar(created);
+  FlushFileVar(created);
+  EXPECT_EQ(IoStatus::Take(), 103) << "a closed file cannot be flushed";
   EXPECT_EQ(ReadBytes(dir_.Path() / "f"), "");
 }
 
