@@ -1,8 +1,7 @@
 // The block copy: passes, bytes, times, and which failures reach the caller.
-#include "MyFunc/CopyFileWithTimes.h"
-
 #include <gtest/gtest.h>
 
+#include "MyFunc/CopyFileWithTimes.h"
 #include "MyFunc/SafeFileOps.h"
 #include "fs/IoStatus.h"
 #include "platform/UniqueHandle.h"
@@ -142,12 +141,17 @@ TEST_F(CopyTest, ExistingDestinationIsReplacedNotWrittenThrough) {
   EXPECT_EQ(ReadBytes(dir_.Path() / "other"), "other");
 }
 
-TEST_F(CopyTest, RefusedBlockWriteDeletesDestination) {
-  WriteBytes(Source(), Pattern(10000));
-  platform_.writeFault = {2, 112};
-  CopyOutcome outcome = Copy();
-  EXPECT_FALSE(outcome.completed);
-  EXPECT_FALSE(std::filesystem::exists(Destination()));
+TEST_F(CopyTest, RefusedBlockWriteOrFlushDeletesDestination) {
+  for (CallFault CountingPlatform::*fault :
+       {&CountingPlatform::writeFault, &CountingPlatform::flushFault}) {
+    platform_.Reset();
+    WriteBytes(Source(), Pattern(10000));
+    platform_.*fault = {fault == &CountingPlatform::writeFault ? 2 : 1, 112};
+    CopyOutcome outcome = Copy();
+    EXPECT_EQ((platform_.*fault).calls, (platform_.*fault).failAt) << "it stops there";
+    EXPECT_FALSE(outcome.completed);
+    EXPECT_FALSE(std::filesystem::exists(Destination()));
+  }
 }
 
 TEST_F(CopyTest, ShortWriteEndsTheLoopIncomplete) {
