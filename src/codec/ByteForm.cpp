@@ -273,7 +273,10 @@ std::uint64_t ByteFormOutputSize(std::string_view body, const ByteLineRule* rule
 
 void WriteByteForm(std::string_view body, const ByteLineRule* rule, std::size_t pieceSize,
                    const std::function<void(std::string_view)>& writePiece) {
-  PieceOutput output(pieceSize, writePiece);
+  // No line grows by more than its break: a small body needs no full piece.
+  const auto bound = 2 * static_cast<std::uint64_t>(body.size()) + 2;
+  PieceOutput output(static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, bound)),
+                     writePiece);
   RewriteLines(body, rule, output);
   output.Finish();
 }
