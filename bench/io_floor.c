@@ -1,6 +1,6 @@
 // The input and output that a run must do, and nothing else; bench/run.sh
-// times it as the floor. Run it in a folder holding JWC_TEMP.TXT:
-//   cc -O2 bench/io_floor.c -o io_floor && ./io_floor
+// times it as the floor. Give it the folder that holds JWC_TEMP.TXT:
+//   cc -O2 bench/io_floor.c -o io_floor && ./io_floor FOLDER
 // 1. copy JWC_TEMP.TXT to TEMP.TXT in 4096-byte blocks, flush the copy to
 //    disk, close both, flush the folder, delete JWC_TEMP.TXT;
 // 2. read TEMP.TXT whole into one buffer;
@@ -23,7 +23,8 @@ static void flush_folder(void) {
   if (folder < 0 || fsync(folder) != 0 || close(folder) != 0) fail("folder");
 }
 
-int main(void) {
+int main(int argc, char** argv) {
+  if (argc > 1 && chdir(argv[1]) != 0) fail("chdir");
   char block[4096];
   int in = open("JWC_TEMP.TXT", O_RDONLY);
   int out = open("TEMP.TXT", O_RDWR | O_CREAT | O_TRUNC, 0644);

@@ -151,11 +151,15 @@ def main() -> int:
     parser.add_argument("folder", help="where the files are written")
     parser.add_argument("--size-mib", type=int, default=64, help="size of each work file")
     parser.add_argument("--seed", type=int, default=SEED)
+    parser.add_argument("--only", choices=["cp932", "utf8"],
+                        help="write only this file (the large runs need only one)")
     args = parser.parse_args()
     os.makedirs(args.folder, exist_ok=True)
     size = args.size_mib * 1024 * 1024
     for name, encoding, mark, offset in (("cp932", "cp932", b"", 0),
                                          ("utf8", "utf-8", b"\xef\xbb\xbf", 1)):
+        if args.only and name != args.only:
+            continue
         summary = write_files(args.folder, name, encoding, mark, size, args.seed + offset)
         details = ", ".join(f"{key} {value}" for key, value in summary.items() if key != "file")
         print(f"{summary['file']}: {size} bytes, {details}")

@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Measures the Linux hq2hd on 64 MiB work files (code page 932, and UTF-8 with
-# a byte-order mark) against cp of the same file (the copy floor) and sed -i
-# (a one-line tool that rewrites in place), and on an empty work file against
-# cp of an empty file (the start-up cost). Prints the medians, the ratios and
-# PASS or FAIL for each target.
+# a byte-order mark) against the floor (bench/io_floor.c: the input and output
+# that a run must do, nothing else) and sed -i (a one-line tool that rewrites
+# in place); its peak memory against the file, also for a UTF-16 work file; an
+# empty work file against cp of an empty file. Prints the medians, the ratios
+# and PASS or FAIL for each target.
 #
 # Usage: bench/run.sh [options]
 #   --runs N        timed runs of each command after the warm-up (default 5)
 #   --empty-runs N  timed runs for the empty file (default 101; each takes ~1 ms)
 #   --size-mib N    size of each work file (default 64)
 #   --strict        exit 1 when a target is missed
-#   --wine          also the figures of build/win32 and build/win64 hq2hd.exe
-#                   under Wine, for information
+#   --wine          also the figures of the win32 and win64 hq2hd.exe under
+#                   Wine, for information
+#   --large         also the growth from 16 MiB to 1 GiB, and the largest work
+#                   files: 2047 MiB for the Linux program and the win64 exe,
+#                   1.5 GiB for the win32 exe under Wine (needs about 9 GiB
+#                   free in TMPDIR and several minutes)
 #   --micro         also the stage benchmarks (codec_benchmarks) on the same files
 #   --keep          keep the generated files and print where they are
 #
@@ -31,6 +36,7 @@ empty_runs=101
 size_mib=64
 strict=0
 wine=0
+large=0
 micro=0
 keep=0
 while [[ $# -gt 0 ]]; do
@@ -40,6 +46,7 @@ while [[ $# -gt 0 ]]; do
     --size-mib) size_mib="$2"; shift 2 ;;
     --strict) strict=1; shift ;;
     --wine) wine=1; shift ;;
+    --large) large=1; shift ;;
     --micro) micro=1; shift ;;
     --keep) keep=1; shift ;;
     -h|--help) sed -n '2,/^set -e/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
@@ -69,6 +76,8 @@ build() {
 echo "Building $build_dir/hq2hd (Release)"
 build linux "$build_dir" hq2hd
 readonly PROGRAM="$build_dir/hq2hd"
+readonly FLOOR="$build_dir/io_floor"
+cc -O2 -o "$FLOOR" "$ROOT/bench/io_floor.c"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/hq2hd-bench.XXXXXX")"
 if (( keep )); then
@@ -83,6 +92,15 @@ echo "Generating ${size_mib} MiB work files"
 python3 "$ROOT/bench/make_work_files.py" "$data" --size-mib "$size_mib" | sed 's/^/  /'
 : >"$data/empty.txt"
 : >"$data/empty.expected"
+# The same text as UTF-16 with a mark, which takes the text path and comes
+# back in code page 932.
+python3 - "$data" <<'PYTHON'
+import pathlib, sys
+data = pathlib.Path(sys.argv[1])
+text = (data / "utf8.txt").read_bytes().decode("utf-8-sig")
+(data / "utf16.txt").write_bytes(text.encode("utf-16"))
+(data / "utf16.expected").write_bytes((data / "utf8.expected").read_bytes().decode("utf-8-sig").encode("cp932"))
+PYTHON
 
 # --- measuring ---------------------------------------------------------------
 
@@ -97,6 +115,12 @@ prepare_program() {
   mkdir -p "$run"
   cp "$program" "$run/"
   cp "$file" "$run/JWC_TEMP.TXT"
+}
+
+prepare_floor() {
+  rm -rf "$run"
+  mkdir -p "$run"
+  cp "$1" "$run/JWC_TEMP.TXT"
 }
 
 prepare_cp() {
@@ -116,6 +140,7 @@ set_command() {
   local tool="$1" file="$2"
   case "$tool" in
     hq2hd) cmd=("$run/$(basename "$PROGRAM")") ;;
+    floor) cmd=("$FLOOR" "$run") ;;
     cp) cmd=(cp "$file" "$run/copy.txt") ;;
     sed) cmd=(sed -i -E "$SED_SCRIPT" "$run/sed.txt") ;;
   esac
@@ -125,6 +150,7 @@ prepare() {
   local tool="$1" file="$2"
   case "$tool" in
     hq2hd) prepare_program "$PROGRAM" "$file" ;;
+    floor) prepare_floor "$file" ;;
     cp) prepare_cp ;;
     sed) prepare_sed "$file" ;;
   esac
@@ -183,13 +209,12 @@ warm_up_program() {
 # user plus system time in seconds.
 declare -A wall rss cpu
 
-# Fills wall, rss and cpu with the medians over COUNT runs;
-# the tools take turns, so a busy machine slows them alike.
+# Fills wall, rss and cpu with the medians over COUNT runs of each TOOL on
+# FILE; the tools take turns, so a busy machine slows them alike.
 measure() {
-  local file="$1" count="$2" with_sed="$3"
-  local tools=(hq2hd cp)
-  (( with_sed )) && tools+=(sed)
-  local tool i
+  local file="$1" count="$2"
+  shift 2
+  local tools=("$@") tool i
   for tool in "${tools[@]}"; do
     : >"$work/wall.$tool"
     : >"$work/rss.$tool"
@@ -240,33 +265,55 @@ check() {
 
 file_bytes() { stat -c %s "$1"; }
 
+mib() { awk -v kib="$1" 'BEGIN { printf "%.0f", kib / 1024 }'; }
+
 report_large() {
   local label="$1" name="$2"
   local file="$data/$name.txt"
   warm_up_program "$PROGRAM" "$file" "$data/$name.expected"
-  measure "$file" "$runs" 1
-  local bytes vs_cp vs_sed peak_mib vs_file
+  measure "$file" "$runs" hq2hd floor sed
+  local bytes vs_floor vs_sed vs_file
   bytes=$(file_bytes "$file")
-  vs_cp=$(ratio "${wall[hq2hd]}" "${wall[cp]}")
+  vs_floor=$(ratio "${wall[hq2hd]}" "${wall[floor]}")
   vs_sed=$(ratio "${wall[hq2hd]}" "${wall[sed]}")
-  peak_mib=$(awk -v kib="${rss[hq2hd]}" 'BEGIN { printf "%.0f", kib / 1024 }')
   vs_file=$(ratio "$((rss[hq2hd] * 1024))" "$bytes")
-  echo "${size_mib}MiB $label: hq2hd $(seconds "${wall[hq2hd]}"), cp $(seconds "${wall[cp]}") (${vs_cp}x)," \
-    "sed $(seconds "${wall[sed]}") (${vs_sed}x); peak ${peak_mib}MiB (${vs_file}x file)"
-  echo "  cpu (user+sys): hq2hd ${cpu[hq2hd]}s, cp ${cpu[cp]}s, sed ${cpu[sed]}s;" \
-    "peak of cp $((rss[cp] / 1024))MiB, sed $((rss[sed] / 1024))MiB"
-  check "wall time at most 4 times cp" "$vs_cp" 4
+  echo "${size_mib}MiB $label: hq2hd $(seconds "${wall[hq2hd]}"), floor $(seconds "${wall[floor]}")" \
+    "(${vs_floor}x), sed $(seconds "${wall[sed]}") (${vs_sed}x); peak $(mib "${rss[hq2hd]}")MiB" \
+    "(${vs_file}x file)"
+  echo "  cpu (user+sys): hq2hd ${cpu[hq2hd]}s, floor ${cpu[floor]}s, sed ${cpu[sed]}s;" \
+    "peak of floor $(mib "${rss[floor]}")MiB, sed $(mib "${rss[sed]}")MiB"
+  check "wall time at most 1.3 times the floor" "$vs_floor" 1.3
   check "wall time at most half of sed -i" "$vs_sed" 0.5
-  check "peak resident memory at most 4 times the file" "$vs_file" 4
+  echo "        (the floor itself is $(ratio "${wall[floor]}" "${wall[sed]}")x sed -i: sed neither" \
+    "copies nor flushes)"
+  check "peak resident memory at most 1.25 times the file" "$vs_file" 1.25
+}
+
+# UTF-16 takes the text path: its peak memory only, against the file.
+report_utf16() {
+  local file="$data/utf16.txt" i
+  warm_up_program "$PROGRAM" "$file" "$data/utf16.expected"
+  : >"$work/rss.utf16"
+  for ((i = 0; i < 3; i++)); do
+    prepare hq2hd "$file"
+    read -r rss_kib _ < <(measured_run hq2hd "$file")
+    echo "$rss_kib" >>"$work/rss.utf16"
+  done
+  local peak vs_file
+  peak=$(median <"$work/rss.utf16")
+  vs_file=$(ratio "$((peak * 1024))" "$(file_bytes "$file")")
+  echo "UTF-16 ($(($(file_bytes "$file") / 1048576))MiB): peak $(mib "$peak")MiB (${vs_file}x file)"
+  # Before the byte form lost its list of lines: 273 MiB for this file, 3.21x.
+  check "UTF-16 peak memory no worse than before (3.21x)" "$vs_file" 3.21
 }
 
 report_empty() {
   warm_up_program "$PROGRAM" "$data/empty.txt" "$data/empty.expected"
-  measure "$data/empty.txt" "$empty_runs" 0
+  measure "$data/empty.txt" "$empty_runs" hq2hd cp floor
   local vs_cp
   vs_cp=$(ratio "${wall[hq2hd]}" "${wall[cp]}")
-  echo "empty: hq2hd $(millis "${wall[hq2hd]}"), cp $(millis "${wall[cp]}") (${vs_cp}x);" \
-    "peak hq2hd $((rss[hq2hd] / 1024))MiB, cp $((rss[cp] / 1024))MiB"
+  echo "empty: hq2hd $(millis "${wall[hq2hd]}"), cp $(millis "${wall[cp]}") (${vs_cp}x)," \
+    "floor with its flushes $(millis "${wall[floor]}"); peak hq2hd $(mib "${rss[hq2hd]}")MiB"
   check "empty file at most 2 times cp of an empty file" "$vs_cp" 2
 }
 
@@ -302,11 +349,89 @@ report_wine() {
   done
 }
 
+# Runs PROGRAM (under LAUNCHER, if any) once on the large FILE and checks
+# that it left EXPECTED; prints the wall time and, for a native program, the
+# peak memory.
+large_run() {
+  local label="$1" program="$2" file="$3" expected="$4" launcher="${5:-}" start end
+  prepare_program "$program" "$file"
+  sync
+  start=$(now_us)
+  if [[ -z "$launcher" ]]; then
+    (cd "$run" && /usr/bin/time -v -o "$work/time.txt" "./$(basename "$program")") \
+      >"$work/stdout" 2>&1
+  else
+    (cd "$run" && "$launcher" "./$(basename "$program")") >"$work/stdout" 2>&1
+  fi
+  end=$(now_us)
+  local verdict=rewritten
+  if [[ -s "$work/stdout" ]] || [[ -e "$run/TEMP.TXT" ]] || ! cmp -s "$run/JWC_TEMP.TXT" "$expected"; then
+    verdict="NOT rewritten ($(head -c 200 "$work/stdout"))"
+  fi
+  local peak=""
+  if [[ -z "$launcher" ]]; then
+    peak=", peak $(mib "$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time.txt")")MiB"
+  fi
+  echo "  $label: $(seconds $((end - start)))$peak, $verdict"
+  rm -rf "$run"
+  [[ "$verdict" == rewritten ]]
+}
+
+large_check() {
+  local name="$1" verdict=PASS
+  shift
+  if ! large_run "$@"; then
+    verdict=FAIL
+    failures=$((failures + 1))
+  fi
+  printf '  %s  %s\n' "$verdict" "$name"
+}
+
+report_growth() {
+  local folder="$work/large" small_us big_us small_per big_per growth
+  echo "Growth, code page 932 (median of $runs runs at 16 MiB, 3 at 1 GiB):"
+  python3 "$ROOT/bench/make_work_files.py" "$folder/16" --size-mib 16 --only cp932 >/dev/null
+  warm_up_program "$PROGRAM" "$folder/16/cp932.txt" "$folder/16/cp932.expected"
+  measure "$folder/16/cp932.txt" "$runs" hq2hd
+  small_us=${wall[hq2hd]}
+  rm -rf "$folder/16"
+  python3 "$ROOT/bench/make_work_files.py" "$folder/1024" --size-mib 1024 --only cp932 >/dev/null
+  warm_up_program "$PROGRAM" "$folder/1024/cp932.txt" "$folder/1024/cp932.expected"
+  measure "$folder/1024/cp932.txt" 3 hq2hd
+  big_us=${wall[hq2hd]}
+  rm -rf "$folder/1024"
+  small_per=$(awk -v us="$small_us" 'BEGIN { printf "%.2f", us / 1e3 / 16 }')
+  big_per=$(awk -v us="$big_us" 'BEGIN { printf "%.2f", us / 1e3 / 1024 }')
+  growth=$(ratio "$big_per" "$small_per")
+  echo "  16MiB $(seconds "$small_us") (${small_per}ms/MiB), 1GiB $(seconds "$big_us")" \
+    "(${big_per}ms/MiB); peak at 1GiB $(mib "${rss[hq2hd]}")MiB"
+  check "wall time per MiB at 1 GiB at most 1.25 times 16 MiB" "$growth" 1.25
+}
+
+report_largest() {
+  local folder="$work/large"
+  echo "Largest work files, code page 932 (one run each, compared with the expected file):"
+  python3 "$ROOT/bench/make_work_files.py" "$folder/2047" --size-mib 2047 --only cp932 >/dev/null
+  large_check "2047 MiB, Linux program" "Linux 2047MiB" "$PROGRAM" \
+    "$folder/2047/cp932.txt" "$folder/2047/cp932.expected"
+  local win64="$ROOT/${HQ2HD_WIN64_DIR:-build/win64}" win32="$ROOT/${HQ2HD_WIN32_DIR:-build/win32}"
+  build win64 "$win64" hq2hd
+  large_check "2047 MiB, win64 exe under Wine" "win64 2047MiB" "$win64/hq2hd.exe" \
+    "$folder/2047/cp932.txt" "$folder/2047/cp932.expected" "$win64/wine-run"
+  rm -rf "$folder/2047"
+  python3 "$ROOT/bench/make_work_files.py" "$folder/1536" --size-mib 1536 --only cp932 >/dev/null
+  build win32 "$win32" hq2hd
+  large_check "1.5 GiB, win32 exe under Wine" "win32 1536MiB" "$win32/hq2hd.exe" \
+    "$folder/1536/cp932.txt" "$folder/1536/cp932.expected" "$win32/wine-run"
+  rm -rf "$folder/1536"
+}
+
 echo
 echo "Median of $runs runs after a warm-up (${empty_runs} for the empty file); $(nproc) cores," \
   "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 report_large cp932 cp932
 report_large "UTF-8" utf8
+report_utf16
 report_empty
 
 if (( wine )); then
@@ -314,6 +439,12 @@ if (( wine )); then
   echo "Under Wine, for information:"
   report_wine "$ROOT/${HQ2HD_WIN32_DIR:-build/win32}" win32
   report_wine "$ROOT/${HQ2HD_WIN64_DIR:-build/win64}" win64
+fi
+
+if (( large )); then
+  echo
+  report_growth
+  report_largest
 fi
 
 if (( micro )); then

@@ -1,6 +1,7 @@
 #include "codec/ByteForm.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -45,8 +46,31 @@ const Byte* SkipAscii(const Byte* at, const Byte* end) {
   return at;
 }
 
+// What a code does to the check, as bits that the check ORs together.
+enum : std::uint8_t { Same = 0, Changed = 1, Invalid = 2 };
+
+constexpr std::size_t Cp932Rows = std::size(Cp932ValidTrails);
+
+// Per lead byte and trail byte; one byte each, so that the check of a
+// two-byte code is one load.
+constexpr auto Cp932PairStates = [] {
+  std::array<std::array<std::uint8_t, 256>, Cp932Rows> states{};
+  for (std::size_t row = 0; row < Cp932Rows; ++row) {
+    for (unsigned trail = 0; trail < 256; ++trail) {
+      const auto bit = [&](const std::uint64_t(&bits)[4]) {
+        return bits[trail >> 6] >> (trail & 63) & 1u;
+      };
+      states[row][trail] = !bit(Cp932ValidTrails[row])    ? Invalid
+                           : bit(Cp932ChangedTrails[row]) ? Changed
+                                                          : Same;
+    }
+  }
+  return states;
+}();
+
 ByteFormFit Cp932Fit(const Byte* at, const Byte* end) {
-  bool rewrite = false;
+  unsigned state = Same;
+  // Every code but the last has a byte after it, so the trail needs no test.
   while (at < end) {
     const unsigned byte = *at;
     if (byte < 0x80) {
@@ -59,11 +83,12 @@ ByteFormFit Cp932Fit(const Byte* at, const Byte* end) {
       ++at;
       continue;
     }
-    if (end - at < 2 || !HasBit(Cp932ValidTrails[row - 1], at[1])) return ByteFormFit::No;
-    rewrite = rewrite || HasBit(Cp932ChangedTrails[row - 1], at[1]);
+    if (end - at < 2) return ByteFormFit::No;
+    state |= Cp932PairStates[row - 1][at[1]];
     at += 2;
   }
-  return rewrite ? ByteFormFit::AfterCp932Rewrite : ByteFormFit::AsItIs;
+  if ((state & Invalid) != 0) return ByteFormFit::No;
+  return (state & Changed) != 0 ? ByteFormFit::AfterCp932Rewrite : ByteFormFit::AsItIs;
 }
 
 std::uint16_t Cp932ChangedTo(std::uint16_t code) {
@@ -273,7 +298,10 @@ std::uint64_t ByteFormOutputSize(std::string_view body, const ByteLineRule* rule
 
 void WriteByteForm(std::string_view body, const ByteLineRule* rule, std::size_t pieceSize,
                    const std::function<void(std::string_view)>& writePiece) {
-  PieceOutput output(pieceSize, writePiece);
+  // No line grows by more than its break: a small body needs no full piece.
+  const auto bound = 2 * static_cast<std::uint64_t>(body.size()) + 2;
+  PieceOutput output(static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, bound)),
+                     writePiece);
   RewriteLines(body, rule, output);
   output.Finish();
 }
