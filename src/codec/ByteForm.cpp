@@ -68,6 +68,27 @@ constexpr auto Cp932PairStates = [] {
   return states;
 }();
 
+// What a UTF-8 lead byte allows: the sequence's length (0: no lead byte)
+// and the range of its second byte, narrowed where a wider one would give an
+// overlong form, an encoded surrogate or a value above U+10FFFF.
+struct Utf8Lead {
+  std::uint8_t length;
+  std::uint8_t low;
+  std::uint8_t high;
+};
+
+constexpr auto Utf8Leads = [] {
+  std::array<Utf8Lead, 256> leads{};
+  for (unsigned byte = 0xC2; byte <= 0xDF; ++byte) leads[byte] = {2, 0x80, 0xBF};
+  for (unsigned byte = 0xE0; byte <= 0xEF; ++byte) leads[byte] = {3, 0x80, 0xBF};
+  for (unsigned byte = 0xF0; byte <= 0xF4; ++byte) leads[byte] = {4, 0x80, 0xBF};
+  leads[0xE0].low = 0xA0;
+  leads[0xED].high = 0x9F;
+  leads[0xF0].low = 0x90;
+  leads[0xF4].high = 0x8F;
+  return leads;
+}();
+
 ByteFormFit Cp932Fit(const Byte* at, const Byte* end) {
   unsigned state = Same;
   // Every code but the last has a byte after it, so the trail needs no test.
@@ -218,31 +239,28 @@ bool IsStrictUtf8(std::string_view bytes) {
   const auto* at = reinterpret_cast<const Byte*>(bytes.data());
   const Byte* const end = at + bytes.size();
   while (at < end) {
-    const unsigned lead = *at;
-    if (lead < 0x80) {
+    if (*at < 0x80) {
       at = SkipAscii(at, end);
       continue;
     }
-    std::ptrdiff_t length = 0;
-    unsigned low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
+    if constexpr (std::endian::native == std::endian::little) {
+      // Japanese text is runs of three-byte characters whose lead byte puts no
+      // bound on the second byte (all but E0 and ED): one load checks each.
+      while (end - at >= 4) {
+        std::uint32_t word;
+        std::memcpy(&word, at, sizeof word);
+        if ((word & 0x00C0C0F0u) != 0x008080E0u || *at == 0xE0 || *at == 0xED) break;
+        at += 3;
+      }
+      if (at == end || *at < 0x80) continue;
+    }
+    const Utf8Lead lead = Utf8Leads[*at];
+    if (lead.length == 0 || end - at < lead.length || at[1] < lead.low || at[1] > lead.high)
       return false;
-    }
-    if (end - at < length || at[1] < low || at[1] > high) return false;
-    for (std::ptrdiff_t i = 2; i < length; ++i) {
-      if ((at[i] & 0xC0) != 0x80) return false;
-    }
-    at += length;
+    // The bytes after the second are plain continuation bytes, 80 to BF.
+    if (lead.length > 2 && (at[2] & 0xC0) != 0x80) return false;
+    if (lead.length > 3 && (at[3] & 0xC0) != 0x80) return false;
+    at += lead.length;
   }
   return true;
 }

@@ -168,6 +168,16 @@ const Utf8Case utf8Cases[] = {
     {"CutAfterLongAscii", ascii20 + "\xE3\x81", false},
     {"InvalidAfterLongAscii", ascii20 + "\x80" + ascii20, false},
     {"ValidAfterLongAscii", ascii20 + "\xE3\x81\x82" + ascii20, true},
+    // Within a run of three-byte characters, which is checked a character at a time.
+    {"RunOfThreeByteCharacters",
+     "\xE3\x81\x82\xE6\x97\xA5\xEF\xBD\x88"
+     "a",
+     true},
+    {"RunThenE0", "\xE3\x81\x82\xE0\xA0\x80\xE3\x81\x82", true},
+    {"RunThenOverlongE0", "\xE3\x81\x82\xE0\x80\xAF\xE3\x81\x82", false},
+    {"RunThenSurrogate", "\xE3\x81\x82\xED\xA0\x80\xE3\x81\x82", false},
+    {"RunThenBadThirdByte", "\xE3\x81\x82\xE3\x81\x41\xE3\x81\x82", false},
+    {"RunThenCut", "\xE3\x81\x82\xE3\x81\x82\xE3\x81", false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sequences, StrictUtf8Test, ::testing::ValuesIn(utf8Cases),
