@@ -62,11 +62,13 @@ build_dir="$ROOT/${HQ2HD_BUILD_DIR:-build/linux}"
 bench_build_dir="$ROOT/${HQ2HD_BENCH_BUILD_DIR:-build/linux-bench}"
 
 # Configures DIR with PRESET unless it is configured already, then builds TARGET.
+# Further arguments go to the configuring, such as -DHQ2HD_BENCH=ON.
 build() {
   local preset="$1" dir="$2" target="$3"
+  shift 3
   mkdir -p "$dir"
   if [[ ! -f "$dir/CMakeCache.txt" ]]; then
-    cmake --preset "$preset" -B "$dir" >"$dir/bench-configure.log" 2>&1 ||
+    cmake --preset "$preset" -B "$dir" "$@" >"$dir/bench-configure.log" 2>&1 ||
       { cat "$dir/bench-configure.log" >&2; exit 1; }
   fi
   cmake --build "$dir" -j2 --target "$target" >"$dir/bench-build.log" 2>&1 ||
@@ -450,7 +452,7 @@ fi
 if (( micro )); then
   echo
   echo "Stage benchmarks (codec_benchmarks) on the same files:"
-  build linux-bench "$bench_build_dir" codec_benchmarks
+  build linux "$bench_build_dir" codec_benchmarks -DHQ2HD_BENCH=ON
   "$bench_build_dir/bench/codec_benchmarks" "$data" --benchmark_counters_tabular=true 2>/dev/null
 fi
 
