@@ -5,8 +5,9 @@ namespace hq2hd {
 
 struct CopyOutcome {
   // Every block was read to the end of the source and written in full, and
-  // the destination flushed to the disk and closed without error. Only then is the copy the source's
-  // data; a destination left by someone else never counts.
+  // the destination flushed to the disk and closed without error. Only then
+  // is the copy the source's data; a destination left by someone else never
+  // counts.
   bool completed = false;
   // This call created (or emptied) the destination.
   bool destinationCreated = false;
