@@ -5,7 +5,7 @@ runs take turns, and the host finds its work file rewritten and nothing else."""
 import unittest
 
 import line_model
-from sandbox import WORK_FILE, SandboxTestCase, target
+from sandbox import WORK_FILE, RunResult, SandboxTestCase, target
 from test_large_file import generated_text
 
 RUNS_AT_ONCE = 4
@@ -13,6 +13,22 @@ RUNS_AT_ONCE = 4
 # memory checker a few trials show what it has to show.
 TRIALS = 3 if target().wrapper else 100 if target().is_windows else 200
 WORK_FILE_BYTES = 30_000  # about 3,000 lines
+# Wine itself now and then fails a process when several start at once (seen:
+# "wine: Unhandled page fault" on stderr of a run that ended with code 0; a run
+# that ends with another code and nothing on stderr is Wine's too, as the
+# program reports on stderr before it exits so). Such a trial says nothing
+# about the program and is set aside, a few at most.
+MOST_SET_ASIDE = 5
+
+
+def failed_in_wine(result: RunResult) -> bool:
+    """The program writes its unhandled failure report to stderr before it
+    exits with a code other than 0; Wine's own failures look otherwise."""
+    if not target().is_windows:
+        return False
+    if result.stderr.startswith(b"wine:") or b"wine client error" in result.stderr:
+        return True
+    return result.exit_code != 0 and result.stderr == b""
 
 
 class OverlappingRuns(SandboxTestCase):
@@ -26,17 +42,27 @@ class OverlappingRuns(SandboxTestCase):
                 expected = line_model.expected_work_file(before)
                 self.assertNotEqual(expected, before)
                 sandbox = self.new_sandbox()
+                set_aside = 0
                 for trial in range(TRIALS):
+                    sandbox.scratch_file.unlink(missing_ok=True)
                     sandbox.write_work_file(before)
 
                     results = sandbox.run_together(RUNS_AT_ONCE)
 
+                    if any(failed_in_wine(result) for result in results):
+                        set_aside += 1
+                        print(f"set aside, trial {trial + 1}:",
+                              [(result.exit_code, result.stderr[:120]) for result in results])
+                        self.assertLessEqual(set_aside, MOST_SET_ASIDE, results)
+                        continue
                     for result in results:
-                        self.assert_quiet_success(result)
+                        self.assertEqual((result.exit_code, result.stdout, result.stderr),
+                                         (0, b"", b""), f"trial {trial + 1}")
                     self.assertEqual(sandbox.work_file.read_bytes(), expected,
                                      f"trial {trial + 1}")
                     self.assert_left_only(sandbox, WORK_FILE)
-                print(f"overlap ({case}): {TRIALS} trials of {RUNS_AT_ONCE} runs; "
+                aside = f" ({set_aside} set aside: Wine failed a process)" if set_aside else ""
+                print(f"overlap ({case}): {TRIALS} trials of {RUNS_AT_ONCE} runs{aside}; "
                       "every work file rewritten, nothing left over")
 
 
