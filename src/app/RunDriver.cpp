@@ -12,6 +12,7 @@
 #include "fs/FileDelete.h"
 #include "fs/FileExists.h"
 #include "platform/Platform.h"
+#include "platform/RetryingPlatform.h"
 #include "report/Catalogue.h"
 #include "report/ConsoleOut.h"
 #include "report/Exception.h"
@@ -84,6 +85,8 @@ void Run() {
 }  // namespace
 
 void RunDriver() {
+  platform::RetryingPlatform overBriefHolds(platform::Os());
+  const platform::ScopedPlatform scope(overBriefHolds);
   try {
     Run();
   } catch (const Exception& failure) {

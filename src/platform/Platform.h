@@ -25,6 +25,7 @@ inline constexpr std::uint32_t NotSameDevice = 17;
 inline constexpr std::uint32_t WriteProtect = 19;
 inline constexpr std::uint32_t Crc = 23;
 inline constexpr std::uint32_t SharingViolation = 32;
+inline constexpr std::uint32_t LockViolation = 33;
 inline constexpr std::uint32_t HandleEof = 38;
 inline constexpr std::uint32_t NotSupported = 50;
 inline constexpr std::uint32_t FileExists = 80;
@@ -36,8 +37,11 @@ inline constexpr std::uint32_t InvalidName = 123;
 inline constexpr std::uint32_t DirNotEmpty = 145;
 inline constexpr std::uint32_t AlreadyExists = 183;
 inline constexpr std::uint32_t FilenameTooLong = 206;
+inline constexpr std::uint32_t WaitTimeout = 258;
+inline constexpr std::uint32_t DeletePending = 303;
 inline constexpr std::uint32_t NoUnicodeTranslation = 1113;
 inline constexpr std::uint32_t IoDevice = 1117;
+inline constexpr std::uint32_t UserMappedFile = 1224;
 inline constexpr std::uint32_t CantResolveFilename = 1921;
 }  // namespace error
 
@@ -47,6 +51,7 @@ inline constexpr std::uint32_t FileShareRead = 0x1;
 inline constexpr std::uint32_t FileShareWrite = 0x2;
 inline constexpr std::uint32_t CreateAlways = 2;
 inline constexpr std::uint32_t OpenExisting = 3;
+inline constexpr std::uint32_t FileAttributeReadOnly = 0x1;
 inline constexpr std::uint32_t FileAttributeDirectory = 0x10;
 inline constexpr std::uint32_t FileAttributeNormal = 0x80;
 inline constexpr std::uint32_t FileAttributeReparsePoint = 0x400;
@@ -126,12 +131,19 @@ class Platform {
   virtual bool FlushFolder(TextView folder) = 0;
 
   // One run at a time per folder. Waits until no other process holds the
-  // claim on `folder` (its full name, compared without regard to case where
-  // names are), then holds it until ReleaseFolderClaim or the end of the
-  // process: a killed process leaves nothing behind. Nothing is created in
-  // the folder. InvalidHandle with the last error set when refused.
-  virtual Handle ClaimFolder(TextView folder) = 0;
+  // claim on `folder` (the folder itself, however it is spelled), then holds
+  // it until ReleaseFolderClaim or the end of the process: a killed process
+  // leaves nothing behind. Nothing is created in the folder, and no process
+  // of another user can hold or squat the claim. InvalidHandle with the last
+  // error WaitTimeout when it is still held after `timeoutMs`, or with the
+  // last error set when refused.
+  virtual Handle ClaimFolder(TextView folder, std::uint32_t timeoutMs) = 0;
   virtual void ReleaseFolderClaim(Handle claim) = 0;
+
+  // Clock: waits `milliseconds` (Sleep); milliseconds since some fixed
+  // moment, never going back (GetTickCount64).
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
+  virtual std::uint64_t TickCount() = 0;
 
   // Time, with the time-zone bias in force at the call.
   virtual bool FileTimeToLocalFileTime(FileTime utc, FileTime& local) = 0;

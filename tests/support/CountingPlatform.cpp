@@ -123,6 +123,10 @@ void CountingPlatform::Reset() {
   fullPathError = 0;
   lowerCaseRunsOutOfMemory = false;
   reportedSize.reset();
+  clockMs = 0;
+  claimHeldMs = 0;
+  sleeps.clear();
+  hold_.reset();
   durable_.clear();
   writableNames_.clear();
   trace_.clear();
@@ -188,11 +192,24 @@ CountingPlatform::Decision CountingPlatform::Enter(CallKind kind, const char* fu
     bool torn = index == crashAt_ && crash_ == Crash::TornWrite && kind == CallKind::Write;
     return {torn ? Action::TornWrite : Action::Nothing, error::AccessDenied};
   }
+  if (hold_ && hold_->waitedSince) {
+    // The first call after a wait is the retry, if it is the same call.
+    const bool retry = hold_->function == function && hold_->argument == trace_.back().argument;
+    if (retry && hold_->left != 0) {
+      hold_->waitedSince = false;
+      if (hold_->left > 0) --hold_->left;
+      return {Action::Fail, hold_->error};
+    }
+    hold_.reset();
+  }
   auto planned = faults_.find(index);
-  if (planned == faults_.end())
-    return functionFails ? Decision{Action::Fail, byFunction->error} : Decision{};
-  if (planned->second.type == Fault::Type::Short) return {Action::Short, 0};
-  return {Action::Fail, planned->second.error};
+  if (planned == faults_.end() && !functionFails) return {};
+  const Fault fault = planned != faults_.end()
+                          ? planned->second
+                          : Fault{Fault::Type::Error, byFunction->error, byFunction->tries};
+  if (fault.type == Fault::Type::Short) return {Action::Short, 0};
+  hold_ = Hold{function, trace_.back().argument, fault.error, fault.tries - 1, false};
+  return {Action::Fail, fault.error};
 }
 
 void CountingPlatform::Note(const char* outcome) {
@@ -482,16 +499,28 @@ bool CountingPlatform::FlushFolder(TextView folder) {
   return Inner().FlushFolder(folder);
 }
 
-Handle CountingPlatform::ClaimFolder(TextView folder) {
+Handle CountingPlatform::ClaimFolder(TextView folder, std::uint32_t timeoutMs) {
   CountingAllocations::Pause pause;
   Decision decision = Enter(CallKind::Claim, "ClaimFolder", folder, &claimFault);
   if (decision.action != Action::Pass) return Refuse(decision.error, InvalidHandle);
-  const Handle claim = Inner().ClaimFolder(folder);
+  if (claimHeldMs > timeoutMs) {
+    clockMs += timeoutMs;
+    return Refuse(error::WaitTimeout, InvalidHandle);
+  }
+  clockMs += claimHeldMs;
+  const Handle claim = Inner().ClaimFolder(folder, timeoutMs);
   if (claim != InvalidHandle) {
     programOpen_.insert(claim);
     realClaims_.insert(claim);
   }
   return claim;
+}
+
+void CountingPlatform::Sleep(std::uint32_t milliseconds) {
+  CountingAllocations::Pause pause;
+  clockMs += milliseconds;
+  sleeps.push_back(milliseconds);
+  if (hold_) hold_->waitedSince = true;
 }
 
 void CountingPlatform::ReleaseFolderClaim(Handle claim) {

@@ -42,6 +42,10 @@ struct Fault {
   Type type = Type::Error;
   // The Windows error code left by a failing call.
   std::uint32_t error = 0;
+  // How many tries of the call fail: the call and every retry of it (the same
+  // call again after a wait) when 0, as a file held for good; else the call
+  // and its retries up to that many tries in all, as a brief hold.
+  int tries = 0;
 };
 
 // The realistic ways a call of this kind fails.
@@ -50,12 +54,14 @@ std::string Describe(CallKind kind);
 std::string Describe(const Fault& fault);
 
 // The n-th call (1-based) of one function fails with `error` (and every later
-// one too when `andAfter`); 0 never. `calls` counts the function's calls.
+// one too when `andAfter`); 0 never. `calls` counts the function's calls. A
+// failing call's retries fail as `tries` of Fault says.
 struct CallFault {
   int failAt = 0;
   std::uint32_t error = 0;
   bool andAfter = false;
   int calls = 0;
+  int tries = 0;
   bool Hit() {
     ++calls;
     return failAt != 0 && (calls == failAt || (andAfter && calls > failAt));
@@ -116,6 +122,12 @@ class CountingPlatform : public ForwardingPlatform {
   bool lowerCaseRunsOutOfMemory = false;
   // A size to report instead of the real one.
   std::optional<std::uint64_t> reportedSize;
+  // The double's own clock: Sleep moves it on at once, and so does a wait
+  // for the folder claim, which another process holds for `claimHeldMs` from
+  // the start of the run. The waits asked for, in order.
+  std::uint64_t clockMs = 0;
+  std::uint32_t claimHeldMs = 0;
+  std::vector<std::uint32_t> sleeps;
 
   // Forgets the last run: its calls, plan, output, and closes what the real
   // platform still holds open for it.
@@ -143,8 +155,10 @@ class CountingPlatform : public ForwardingPlatform {
   std::uint32_t ConsoleOutputCodePage() override;
   bool FlushFileBuffers(platform::Handle file) override;
   bool FlushFolder(TextView folder) override;
-  platform::Handle ClaimFolder(TextView folder) override;
+  platform::Handle ClaimFolder(TextView folder, std::uint32_t timeoutMs) override;
   void ReleaseFolderClaim(platform::Handle claim) override;
+  void Sleep(std::uint32_t milliseconds) override;
+  std::uint64_t TickCount() override { return clockMs; }
   bool VolumeSupportsLinks(TextView name, bool& supported) override;
   platform::Handle CreateFile(TextView name, std::uint32_t access, std::uint32_t share,
                               std::uint32_t disposition, std::uint32_t flags) override;
@@ -211,6 +225,15 @@ class CountingPlatform : public ForwardingPlatform {
   std::map<platform::Handle, Text> writableNames_;
 
   std::map<int, Fault> faults_;
+  // A planned fault that its call's retries meet too; `left` is how many
+  // more tries fail, -1 for all of them.
+  struct Hold {
+    std::string function, argument;
+    std::uint32_t error = 0;
+    int left = 0;
+    bool waitedSince = false;
+  };
+  std::optional<Hold> hold_;
   int crashAt_ = 0;
   Crash crash_ = Crash::Kill;
   bool refuseWrites_ = false;

@@ -6,10 +6,10 @@
 
 namespace hq2hd::platform::windows {
 
-// `prefix` (a namespace such as "Global\") followed by "hq2hd-" and 16 hex
-// digits of a hash of the folder's full name as given, upper-cased by the
-// caller; object names cannot hold the folder's own backslashes, and a hash
-// keeps any folder within the length limit.
-std::wstring FolderClaimName(const wchar_t* prefix, TextView upperCaseFullName);
+// `prefix` (a namespace such as "Local\") followed by "hq2hd-" and 16 hex
+// digits of a hash of `key`, what names the folder (its volume and file ID,
+// or its upper-cased full name); object names cannot hold the folder's own
+// backslashes, and a hash keeps any folder within the length limit.
+std::wstring FolderClaimName(const wchar_t* prefix, TextView key);
 
 }  // namespace hq2hd::platform::windows

@@ -29,8 +29,10 @@ class WindowsPlatform final : public Platform {
                     const FileTime* lastWrite) override;
   bool FlushFileBuffers(Handle file) override;
   bool FlushFolder(TextView folder) override;
-  Handle ClaimFolder(TextView folder) override;
+  Handle ClaimFolder(TextView folder, std::uint32_t timeoutMs) override;
   void ReleaseFolderClaim(Handle claim) override;
+  void Sleep(std::uint32_t milliseconds) override;
+  std::uint64_t TickCount() override;
 
   bool FileTimeToLocalFileTime(FileTime utc, FileTime& local) override;
   bool LocalFileTimeToFileTime(FileTime local, FileTime& utc) override;

@@ -18,6 +18,8 @@ namespace {
 using platform::Handle;
 using platform::InvalidHandle;
 
+constexpr std::uint32_t Long = 60'000;
+
 #ifdef _WIN32
 Text Upper(Text name) {
   for (char16_t& unit : name)
@@ -38,12 +40,12 @@ class FolderClaimTest : public ::testing::TestWithParam<ClaimCase> {};
 TEST_P(FolderClaimTest, SecondClaimWaitsOnlyForItsOwnFolder) {
   platform::Platform& os = platform::NativePlatform();
   TempDir first, other;
-  const Handle held = os.ClaimFolder(first.Name(""));
+  const Handle held = os.ClaimFolder(first.Name(""), Long);
   ASSERT_NE(held, InvalidHandle);
 
   std::atomic<bool> claimed{false};
   std::thread second([&] {
-    const Handle claim = os.ClaimFolder(GetParam().secondFolder(first, other));
+    const Handle claim = os.ClaimFolder(GetParam().secondFolder(first, other), Long);
     claimed = claim != InvalidHandle;
     if (claim != InvalidHandle) os.ReleaseFolderClaim(claim);
   });
@@ -82,12 +84,32 @@ INSTANTIATE_TEST_SUITE_P(Claims, FolderClaimTest, ::testing::ValuesIn(claimCases
 TEST(FolderClaimAbandoned, IsTakenByTheNextClaim) {
   platform::Platform& os = platform::NativePlatform();
   TempDir folder;
-  std::thread([&] { ASSERT_NE(os.ClaimFolder(folder.Name("")), InvalidHandle); }).join();
-  const Handle claim = os.ClaimFolder(folder.Name(""));
+  std::thread([&] { ASSERT_NE(os.ClaimFolder(folder.Name(""), Long), InvalidHandle); }).join();
+  const Handle claim = os.ClaimFolder(folder.Name(""), Long);
   ASSERT_NE(claim, InvalidHandle);
   os.ReleaseFolderClaim(claim);
 }
 #endif
+
+// The wait is bounded: past it the claim is refused with WaitTimeout, and the
+// holder keeps it.
+TEST(FolderClaimBound, EndsTheWaitWithWaitTimeout) {
+  platform::Platform& os = platform::NativePlatform();
+  TempDir folder;
+  const Handle held = os.ClaimFolder(folder.Name(""), Long);
+  ASSERT_NE(held, InvalidHandle);
+  std::thread([&] {
+    const std::uint64_t started = os.TickCount();
+    EXPECT_EQ(os.ClaimFolder(folder.Name(""), 100), InvalidHandle);
+    EXPECT_EQ(os.LastError(), platform::error::WaitTimeout);
+    EXPECT_GE(os.TickCount() - started, 50u);
+  }).join();
+  os.ReleaseFolderClaim(held);
+  const Handle next = os.ClaimFolder(folder.Name(""), 0);
+  EXPECT_NE(next, InvalidHandle);
+  if (next != InvalidHandle) os.ReleaseFolderClaim(next);
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
 
 TEST(FolderFlush, FlushesAFolderAndAWrittenFile) {
   platform::Platform& os = platform::NativePlatform();
