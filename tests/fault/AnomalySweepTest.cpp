@@ -3,7 +3,9 @@
 // made to fail. After each run the host's data must still be there.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <iostream>
+#include <set>
 #include <sstream>
 
 #include "fault/AnomalyRun.h"
@@ -13,7 +15,8 @@ namespace hq2hd::testing {
 namespace {
 
 struct Tally {
-  long singleFaults = 0, doubleFaults = 0, crashPoints = 0, powerLosses = 0, allocationFaults = 0;
+  long singleFaults = 0, doubleFaults = 0, crashPoints = 0, powerLosses = 0, allocationFaults = 0,
+       briefHolds = 0;
 };
 
 Tally tally;
@@ -24,13 +27,14 @@ class AnomalySummary : public ::testing::Environment {
   void TearDown() override {
     // A run filtered to other tests (the large line, say) has nothing to count.
     if (tally.singleFaults + tally.doubleFaults + tally.crashPoints + tally.powerLosses +
-            tally.allocationFaults ==
+            tally.allocationFaults + tally.briefHolds ==
         0)
       return;
     const bool held = !::testing::UnitTest::GetInstance()->Failed();
     std::cout << "anomaly: " << tally.singleFaults << " single faults, " << tally.doubleFaults
               << " double faults, " << tally.crashPoints << " crash points, "
-              << tally.powerLosses << " power losses, " << tally.allocationFaults << " allocation faults; "
+              << tally.powerLosses << " power losses, " << tally.allocationFaults << " allocation faults, " << tally.briefHolds
+              << " brief holds; "
               << (held ? "every invariant held" : "AN INVARIANT WAS BREACHED") << std::endl;
   }
 };
@@ -142,6 +146,51 @@ TEST_P(AnomalySweep, CrashAtEveryCall) {
         FAIL() << (crash == Crash::PowerLoss ? "power lost at " : "killed at ") << CallName(call, k)
                << (crash == Crash::TornWrite ? " halfway through" : "") << ": " << breach << "\n"
                << runner_.Evidence(outcome);
+      }
+    }
+  }
+}
+
+// Every call in turn meets a brief hold: it fails for some tries with a code,
+// then succeeds. The calls on files are tried again after waits of 25, 50, 75
+// ms and so on, and the run ends as a clean run does; the other calls, and
+// codes that no hold causes, are never tried again.
+TEST_P(AnomalySweep, BriefHoldAtEveryCall) {
+  const std::set<CallKind> retriedKinds{CallKind::Open,   CallKind::Read,      CallKind::Write,
+                                        CallKind::Delete, CallKind::Rename,    CallKind::Query,
+                                        CallKind::Flush,  CallKind::TimeWrite};
+  struct Hold {
+    std::uint32_t error;
+    int tries;
+    bool retried;
+  };
+  // Ten retries are the most there are.
+  const Hold holds[] = {{32, 10, true}, {33, 2, true},  {5, 3, true},   {303, 2, true},
+                        {1224, 2, true}, {2, 2, false}, {3, 2, false}, {123, 2, false},
+                        {183, 2, false}};
+  for (int k = 1; k <= static_cast<int>(cleanTrace_.size()); ++k) {
+    const CallRecord& call = cleanTrace_[k - 1];
+    for (const Hold& hold : holds) {
+      const RunOutcome outcome = runner_.Run(GetParam(), [&](auto& p) {
+        p.FailCall(k, Fault{Fault::Type::Error, hold.error, hold.tries});
+      });
+      ++tally.briefHolds;
+      // A folder that access is denied to is denied for good.
+      const bool deniedFolder = hold.error == 5 && std::filesystem::is_directory(call.argument);
+      const bool retried = hold.retried && retriedKinds.contains(call.kind) && !deniedFolder;
+      std::vector<std::uint32_t> waits;
+      for (int retry = 1; retried && retry <= hold.tries; ++retry)
+        waits.push_back(static_cast<std::uint32_t>(25 * retry));
+      const std::string what = CallName(call, k) + " failing " + std::to_string(hold.tries) +
+                               " time(s) with error " + std::to_string(hold.error);
+      ASSERT_EQ(runner_.Platform().sleeps, waits) << what << "\n" << runner_.Evidence(outcome);
+      if (retried) {
+        ASSERT_TRUE(outcome.workBytes == GetParam().expectedBytes && !outcome.scratchBytes &&
+                    outcome.stdoutBytes.empty() && outcome.handlesLeftOpen == 0)
+            << what << ": the run did not end as a clean run\n"
+            << runner_.Evidence(outcome);
+      } else if (std::string breach = SingleFaultBreach(GetParam(), outcome); !breach.empty()) {
+        FAIL() << what << ": " << breach << "\n" << runner_.Evidence(outcome);
       }
     }
   }
