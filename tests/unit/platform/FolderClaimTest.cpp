@@ -1,15 +1,22 @@
 // The claim through which runs in one program folder take turns, on the real
 // backend: a second claim on the same folder waits for the first to be
-// released; a claim on another folder does not. The flushes the run relies on
-// succeed on an ordinary folder and file, and fail with a code otherwise.
+// released, for a bounded time; a claim on another folder does not. The
+// flushes the run relies on succeed on an ordinary folder and file, and fail
+// with a code otherwise. And whole runs through the fault double whose folder
+// or files another process holds, briefly or for good, on the double's clock.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "app/FolderClaim.h"
 #include "platform/Platform.h"
+#include "support/RunFixture.h"
 #include "support/TempDir.h"
 
 namespace hq2hd::testing {
@@ -128,6 +135,101 @@ TEST(FolderFlush, FlushesAFolderAndAWrittenFile) {
   EXPECT_FALSE(os.FlushFileBuffers(file));
   EXPECT_EQ(os.LastError(), platform::error::InvalidHandle);
 }
+
+const std::string hostBytes = "a\r\nhq\r\n";
+const std::string rewrittenBytes = "a\r\nhd\r\n";
+
+struct HoldCase {
+  const char* name;
+  void (*arrange)(CountingPlatform&, const std::filesystem::path& workFile);
+  // What the work file holds afterwards; not looked at when empty.
+  std::string workBytes;
+  std::u16string report;
+  std::vector<std::uint32_t> waits;
+  std::uint64_t clockMs;
+};
+
+class RunHoldTest : public RunFixture, public ::testing::WithParamInterface<HoldCase> {};
+
+TEST_P(RunHoldTest, RidesOutBriefHoldsAndEndsHeldOnesAsWithoutRetries) {
+  const HoldCase& hold = GetParam();
+  WriteBytes(WorkFile(), hostBytes);
+  hold.arrange(platform_, WorkFile());
+  Run();
+  std::filesystem::permissions(WorkFile(), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  if (!hold.workBytes.empty()) {
+    EXPECT_EQ(ReadBytes(WorkFile()), hold.workBytes);
+  }
+  EXPECT_EQ(Listing(), std::set<std::string>{"JWC_TEMP.TXT"}) << platform_.TraceText();
+  EXPECT_EQ(platform_.stdoutBytes, hold.report.empty() ? "" : ReportBytes(hold.report));
+  EXPECT_EQ(platform_.sleeps, hold.waits) << platform_.TraceText();
+  EXPECT_EQ(platform_.clockMs, hold.clockMs);
+  EXPECT_EQ(platform_.HandlesLeftOpen(), 0u);
+}
+
+// The waits of the retries of one call: 25 ms more each time, ten at most.
+std::vector<std::uint32_t> Waits(int retries) {
+  std::vector<std::uint32_t> waits;
+  for (int retry = 1; retry <= retries; ++retry) waits.push_back(25u * retry);
+  return waits;
+}
+
+std::vector<std::uint32_t> operator+(std::vector<std::uint32_t> first,
+                                     const std::vector<std::uint32_t>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+const HoldCase holdCases[] = {
+    // Past the bound nothing is touched: the claim is the run's first call.
+    {"ClaimHeldPastTheBound",
+     [](CountingPlatform& p, const auto&) { p.claimHeldMs = FolderClaim::WaitMs() + 1; }, hostBytes,
+     u"EInOutError: I/O エラー 32", {}, FolderClaim::WaitMs()},
+    {"ClaimHeldUpToTheBound",
+     [](CountingPlatform& p, const auto&) { p.claimHeldMs = FolderClaim::WaitMs(); },
+     rewrittenBytes, u"", {}, FolderClaim::WaitMs()},
+    // A scanner that opened the work file without sharing lets go.
+    {"WorkFileOpenHeldTenTries",
+     [](CountingPlatform& p, const auto&) {
+       p.createFaultName = u"JWC_TEMP.TXT";
+       p.createFault = {1, 32, false, 0, 10};
+     },
+     rewrittenBytes, u"", Waits(10), 1375},
+    {"WorkFileDeleteHeldFourTries",
+     [](CountingPlatform& p, const auto&) { p.deleteFault = {1, 32, false, 0, 4}; },
+     rewrittenBytes, u"", Waits(4), 250},
+    // The new scratch copy, opened by a scanner as soon as it appeared.
+    {"ScratchDeleteHeldTwoTries",
+     [](CountingPlatform& p, const auto&) { p.deleteFault = {2, 33, false, 0, 2}; },
+     rewrittenBytes, u"", Waits(2), 75},
+    // Held for good: the run ends as it did without retries, a little later.
+    {"WorkFileHeldWithoutSharingForGood",
+     [](CountingPlatform& p, const auto&) {
+       p.createFaultName = u"JWC_TEMP.TXT";
+       p.createFault = {1, 32, true};
+     },
+     hostBytes, u"EInOutError: I/O エラー 103", Waits(10), 1375},
+    // Its delete and its rewrite both wait; the run's waits end at 2 s.
+    {"WorkFileHeldByAReaderForGood",
+     [](CountingPlatform& p, const auto&) {
+       p.deleteFault = {1, 32};
+       p.createFaultName = u"JWC_TEMP.TXT";
+       p.createFault = {2, 32};
+     },
+     hostBytes, u"", Waits(10) + std::vector<std::uint32_t>{25, 50, 75, 100, 125, 150, 100}, 2000},
+    // A read-only file is refused for good: no wait.
+    {"ReadOnlyWorkFileIsNotWaitedFor",
+     [](CountingPlatform& p, const std::filesystem::path& workFile) {
+       std::filesystem::permissions(workFile, std::filesystem::perms::owner_write,
+                                    std::filesystem::perm_options::remove);
+       p.deleteFault = {1, 5};
+     },
+     "", u"", {}, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Holds, RunHoldTest, ::testing::ValuesIn(holdCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace hq2hd::testing
