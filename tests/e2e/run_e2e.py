@@ -22,6 +22,8 @@ def parse_arguments() -> argparse.Namespace:
     parser.add_argument("--program", type=pathlib.Path, required=True)
     parser.add_argument("--launcher", type=pathlib.Path, help="wine-run, for a Windows build")
     parser.add_argument("--hold-file", type=pathlib.Path, help="HoldFile.exe, Windows builds")
+    parser.add_argument("--short-wait-program", type=pathlib.Path,
+                        help="the program built to wait 1.5 s for a held folder")
     parser.add_argument("--sandboxes", type=pathlib.Path, required=True,
                         help="folder under which each case gets its fresh folder")
     parser.add_argument("--wrapper", default="",
@@ -36,6 +38,8 @@ def main() -> int:
         program=arguments.program.resolve(),
         launcher=arguments.launcher.resolve() if arguments.launcher else None,
         hold_file=arguments.hold_file.resolve() if arguments.hold_file else None,
+        short_wait_program=(arguments.short_wait_program.resolve()
+                            if arguments.short_wait_program else None),
         sandbox_root=arguments.sandboxes.resolve(),
         wrapper=tuple(arguments.wrapper.split()),
     ))

@@ -23,17 +23,29 @@ class Target:
     hold_file: pathlib.Path | None  # the HoldFile helper (Windows builds only)
     sandbox_root: pathlib.Path
     wrapper: tuple[str, ...] = ()  # e.g. a memory checker the native program runs under
+    short_wait_program: pathlib.Path | None = None  # waits 1.5 s for a held folder
 
     @property
     def is_windows(self) -> bool:
         return self.launcher is not None
 
-    def command(self, program: pathlib.Path, *args: str) -> list[str]:
+    def command(self, program: pathlib.PurePath, *args: str) -> list[str]:
         prefix = [str(self.launcher)] if self.launcher else []
         # A wrapper such as a memory checker runs the program under test, not helpers.
         if self.wrapper and program.name == self.program.name:
             prefix = [*self.wrapper, *prefix]
         return prefix + [str(program), *args]
+
+    def second_drive(self) -> str:
+        """A drive letter of the Wine prefix mapped onto the sandbox root, as
+        a second spelling of every folder under it ("Y:")."""
+        prefix = pathlib.Path(os.environ.get("HQ2HD_WINE_PREFIX")
+                              or self.launcher.parent / "wineprefix")
+        link = prefix / "dosdevices" / "y:"
+        if not (link.is_symlink() and link.resolve() == self.sandbox_root.resolve()):
+            link.unlink(missing_ok=True)
+            link.symlink_to(self.sandbox_root.resolve())
+        return "Y:"
 
     def host_path(self, path: pathlib.Path) -> str:
         """The name a Windows program of this build gives the file."""
@@ -68,7 +80,8 @@ class Sandbox:
     """A fresh folder holding a copy of the program, plus a separate folder
     that serves as the current directory of the run."""
 
-    def __init__(self, program_folder_name: str | None = None):
+    def __init__(self, program_folder_name: str | None = None,
+                 program: pathlib.Path | None = None):
         self.target = target()
         self.target.sandbox_root.mkdir(parents=True, exist_ok=True)
         self._temp = tempfile.TemporaryDirectory(dir=self.target.sandbox_root)
@@ -79,7 +92,7 @@ class Sandbox:
         for folder in (self.folder, self.elsewhere, self.outputs):
             folder.mkdir()
         self.program = self.folder / self.target.program.name
-        shutil.copy2(self.target.program, self.program)
+        shutil.copy2(program or self.target.program, self.program)
 
     def close(self) -> None:
         self._temp.cleanup()
@@ -108,10 +121,17 @@ class Sandbox:
         """Starts the program with no arguments, its stdout a file (or a pipe)."""
         return self.run_together(1, stdout_to_pipe)[0]
 
-    def run_together(self, count: int, stdout_to_pipe: bool = False) -> list[RunResult]:
+    def dos_path(self, drive: str) -> pathlib.PureWindowsPath:
+        """The program's name through a drive letter mapped onto the sandbox root."""
+        relative = self.program.resolve().relative_to(self.target.sandbox_root.resolve())
+        return pathlib.PureWindowsPath(drive + "\\", *relative.parts)
+
+    def run_together(self, count: int, stdout_to_pipe: bool = False,
+                     started_as: list[pathlib.PurePath] | None = None) -> list[RunResult]:
         """Starts `count` copies of the program at once, as a host started
-        twice would, and waits for all of them."""
-        command = self.target.command(self.program)
+        twice would, and waits for all of them; `started_as` names the
+        program for each (its own path when not given)."""
+        commands = [self.target.command(program) for program in started_as or [self.program] * count]
         outputs = [(self.outputs / f"stdout{i}.bin", self.outputs / f"stderr{i}.bin")
                    for i in range(count)]
         files = [(open(out, "wb"), open(err, "wb")) for out, err in outputs]
@@ -124,7 +144,7 @@ class Sandbox:
                     stdout=subprocess.PIPE if stdout_to_pipe else stdout_file,
                     stderr=stderr_file,
                 )
-                for stdout_file, stderr_file in files
+                for command, (stdout_file, stderr_file) in zip(commands, files)
             ]
             piped = [process.communicate(timeout=RUN_TIMEOUT_SECONDS)[0] for process in processes]
         finally:
@@ -143,8 +163,9 @@ class SandboxTestCase(unittest.TestCase):
 
     maxDiff = 4000
 
-    def new_sandbox(self, program_folder_name: str | None = None) -> Sandbox:
-        sandbox = Sandbox(program_folder_name)
+    def new_sandbox(self, program_folder_name: str | None = None,
+                    program: pathlib.Path | None = None) -> Sandbox:
+        sandbox = Sandbox(program_folder_name, program)
         self.addCleanup(sandbox.close)
         return sandbox
 
