@@ -1,10 +1,11 @@
 // Test equipment for the end-to-end tests under Wine: holds a file open with a
 // chosen access and sharing mode while the program runs, so that the program
 // meets a sharing violation exactly as it would on Windows; or holds the
-// claim on a program folder, as a run in it would.
+// claim on a program folder, as a run in it would; or squats the claim's
+// name, as a process of another user could try to.
 //
 // Usage: HoldFile <path> <r|rw> <none|r|rw> [<ms> [appear]]
-//        HoldFile <folder> claim
+//        HoldFile <folder> claim|squat
 // Prints "ready" once the file is open, then keeps it open until a line or
 // the end of its standard input arrives. With <ms>, keeps it open for that
 // long after a line arrives instead, then prints "released" and ends; with
@@ -18,6 +19,8 @@
 
 #include "platform/Platform.h"
 #include "platform/UniqueHandle.h"
+#include "platform/windows/FolderClaimName.h"
+#include "platform/windows/Win32.h"
 
 namespace {
 
@@ -57,6 +60,37 @@ int HoldClaim(const hq2hd::Text& folder) {
   return 0;
 }
 
+// Makes and holds a mutex of the claim's name that anyone may open, owned by
+// the Administrators group rather than by the user.
+int SquatClaim(const hq2hd::Text& folder) {
+  const std::wstring name = hq2hd::platform::windows::FolderClaimObjectName(folder);
+  SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  SECURITY_DESCRIPTOR descriptor{};
+  if (name.empty() ||
+      !::AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators) ||
+      !::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+      !::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE) ||
+      !::SetSecurityDescriptorOwner(&descriptor, administrators, FALSE)) {
+    std::cout << "error " << ::GetLastError() << std::endl;
+    return 1;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+  HANDLE mutex = ::CreateMutexW(&attributes, TRUE, name.c_str());
+  if (mutex == nullptr || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    std::cout << "error " << ::GetLastError() << std::endl;
+    return 1;
+  }
+  std::cout << "ready" << std::endl;
+  std::string line;
+  std::getline(std::cin, line);
+  ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+  ::FreeSid(administrators);
+  return 0;
+}
+
 // Polls until the file can be opened: it may not exist yet, or the program
 // may still have it open without sharing.
 os::UniqueHandle OpenOnceItAppears(const hq2hd::Text& path, std::uint32_t access,
@@ -75,13 +109,14 @@ os::UniqueHandle OpenOnceItAppears(const hq2hd::Text& path, std::uint32_t access
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && std::wstring_view(argv[2]) == L"claim") return HoldClaim(ToText(argv[1]));
+  if (argc == 3 && std::wstring_view(argv[2]) == L"squat") return SquatClaim(ToText(argv[1]));
   const auto access = argc >= 4 ? AccessFromArgument(argv[2]) : std::nullopt;
   const auto share = argc >= 4 ? ShareFromArgument(argv[3]) : std::nullopt;
   const bool timed = argc >= 5;
   const bool appear = argc == 6 && std::wstring_view(argv[5]) == L"appear";
   if (!access || !share || argc > 6 || (argc == 6 && !appear)) {
     std::cerr << "usage: HoldFile <path> <r|rw> <none|r|rw> [<ms> [appear]]\n"
-                 "       HoldFile <folder> claim\n";
+                 "       HoldFile <folder> claim|squat\n";
     return 2;
   }
   const hq2hd::Text path = ToText(argv[1]);

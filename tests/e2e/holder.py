@@ -82,6 +82,12 @@ def held_open(target: Target, path: pathlib.Path, access: str, share: str,
                                    *extra))
 
 
+def claim_squatted(target: Target, folder: pathlib.Path):
+    """The claim's name, taken by a mutex that someone else owns and anyone
+    may open, for the whole `with` block (Windows builds only)."""
+    return _holding(target.command(target.hold_file, target.host_path(folder), "squat"))
+
+
 def claim_held(target: Target, folder: pathlib.Path):
     """The folder claim, held by another process for the whole `with` block."""
     if target.is_windows:

@@ -7,7 +7,7 @@ import time
 import unittest
 
 import line_model
-from holder import claim_held, held_open
+from holder import claim_held, claim_squatted, held_open
 from sandbox import SCRATCH_FILE, WORK_FILE, SandboxTestCase, target
 from test_large_file import generated_text
 
@@ -154,6 +154,20 @@ class HeldFileTest(SandboxTestCase):
                 # Let go, the folder is the run's again.
                 self.assert_quiet_success(sandbox.run_together(1, started_as=started_as)[0])
                 self.assertEqual(sandbox.work_file.read_bytes(), WORK_AFTER)
+
+    @windows_only
+    @unittest.skipIf(target().short_wait_program is None, "needs the program that waits 1.5 s")
+    def test_claim_squatted_by_someone_else_is_not_waited_for(self):
+        sandbox = self.new_sandbox(program=target().short_wait_program)
+        sandbox.write_work_file(WORK_BEFORE)
+
+        with claim_squatted(sandbox.target, sandbox.folder):
+            result, seconds = self.timed_run(sandbox)
+
+        print(f"claim squatted: run took {seconds:.2f} s")
+        self.assert_quiet_success(result)
+        self.assertEqual(sandbox.work_file.read_bytes(), WORK_AFTER)
+        self.assert_left_only(sandbox, WORK_FILE)
 
 
 if __name__ == "__main__":

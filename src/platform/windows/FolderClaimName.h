@@ -12,4 +12,8 @@ namespace hq2hd::platform::windows {
 // backslashes, and a hash keeps any folder within the length limit.
 std::wstring FolderClaimName(const wchar_t* prefix, TextView key);
 
+// The name of the claim's mutex for `folder`; empty when the folder cannot be
+// named.
+std::wstring FolderClaimObjectName(TextView folder);
+
 }  // namespace hq2hd::platform::windows

@@ -147,6 +147,12 @@ std::wstring FolderClaimName(const wchar_t* prefix, TextView key) {
   return name;
 }
 
+std::wstring FolderClaimObjectName(TextView folder) {
+  std::wstring key;
+  if (!ClaimKey(folder, key)) return {};
+  return FolderClaimName(L"Local\\", TextView(AsUnits(key.data()), key.size()));
+}
+
 bool WindowsPlatform::FlushFileBuffers(Handle file) {
   return ::FlushFileBuffers(ToNative(file)) != FALSE;
 }
@@ -160,14 +166,12 @@ bool WindowsPlatform::FlushFolder(TextView) { return true; }
 // system releases the mutex of a process that ends without releasing it, and
 // the next waiter gets it as abandoned, which counts as released.
 Handle WindowsPlatform::ClaimFolder(TextView folder, std::uint32_t timeoutMs) {
-  std::wstring key;
+  const std::wstring name = FolderClaimObjectName(folder);
   const CurrentUser user;
-  if (!ClaimKey(folder, key) || user.Sid() == nullptr) return InvalidHandle;
+  if (name.empty() || user.Sid() == nullptr) return InvalidHandle;
   UserOnlyDescriptor descriptor(user.Sid());
   if (descriptor.Attributes() == nullptr) return InvalidHandle;
-  const TextView keyUnits(AsUnits(key.data()), key.size());
-  OwnedHandle mutex(::CreateMutexW(descriptor.Attributes(), FALSE,
-                                   FolderClaimName(L"Local\\", keyUnits).c_str()));
+  OwnedHandle mutex(::CreateMutexW(descriptor.Attributes(), FALSE, name.c_str()));
   if (mutex.Get() == nullptr) return InvalidHandle;
   if (::GetLastError() == ERROR_ALREADY_EXISTS && !OwnedBy(mutex.Get(), user.Sid())) {
     ::SetLastError(ERROR_ACCESS_DENIED);
