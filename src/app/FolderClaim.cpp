@@ -17,8 +17,7 @@ std::uint32_t FolderClaim::WaitMs() {
 #endif
 }
 
-FolderClaim::FolderClaim(TextView folder)
-    : claim_(platform::Os().ClaimFolder(folder, WaitMs())) {
+FolderClaim::FolderClaim(TextView folder) : claim_(platform::Os().ClaimFolder(folder, WaitMs())) {
   if (claim_ == platform::InvalidHandle &&
       platform::Os().LastError() == platform::error::WaitTimeout) {
     constexpr auto code = static_cast<std::int32_t>(platform::error::SharingViolation);

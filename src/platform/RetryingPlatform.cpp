@@ -54,25 +54,30 @@ Handle RetryingPlatform::CreateFile(TextView name, std::uint32_t access, std::ui
 
 bool RetryingPlatform::ReadFile(Handle file, void* buffer, std::uint32_t count,
                                 std::uint32_t& done) {
-  return Tried({}, [&] { return Inner().ReadFile(file, buffer, count, done); }, False);
+  return Tried(
+      {}, [&] { return Inner().ReadFile(file, buffer, count, done); }, False);
 }
 
 bool RetryingPlatform::WriteFile(Handle file, const void* buffer, std::uint32_t count,
                                  std::uint32_t& done) {
-  return Tried({}, [&] { return Inner().WriteFile(file, buffer, count, done); }, False);
+  return Tried(
+      {}, [&] { return Inner().WriteFile(file, buffer, count, done); }, False);
 }
 
 bool RetryingPlatform::FileSize(Handle file, std::uint64_t& size) {
-  return Tried({}, [&] { return Inner().FileSize(file, size); }, False);
+  return Tried(
+      {}, [&] { return Inner().FileSize(file, size); }, False);
 }
 
 bool RetryingPlatform::DeleteFile(TextView name) {
-  return Tried(name, [&] { return Inner().DeleteFile(name); }, False);
+  return Tried(
+      name, [&] { return Inner().DeleteFile(name); }, False);
 }
 
 bool RetryingPlatform::MoveFileReplacing(TextView from, TextView to) {
   // The file replaced is the one a denial may be about.
-  return Tried(to, [&] { return Inner().MoveFileReplacing(from, to); }, False);
+  return Tried(
+      to, [&] { return Inner().MoveFileReplacing(from, to); }, False);
 }
 
 std::uint32_t RetryingPlatform::FileAttributes(TextView name) {
@@ -82,33 +87,39 @@ std::uint32_t RetryingPlatform::FileAttributes(TextView name) {
 }
 
 bool RetryingPlatform::FileAttributesEx(TextView name, FileAttributeData& data) {
-  return Tried(name, [&] { return Inner().FileAttributesEx(name, data); }, False);
+  return Tried(
+      name, [&] { return Inner().FileAttributesEx(name, data); }, False);
 }
 
 bool RetryingPlatform::FindFirstEntry(TextView name, std::uint32_t& attributes) {
-  return Tried(name, [&] { return Inner().FindFirstEntry(name, attributes); }, False);
+  return Tried(
+      name, [&] { return Inner().FindFirstEntry(name, attributes); }, False);
 }
 
 bool RetryingPlatform::SetFileTimes(Handle file, const FileTime* creation,
                                     const FileTime* lastAccess, const FileTime* lastWrite) {
-  return Tried({}, [&] { return Inner().SetFileTimes(file, creation, lastAccess, lastWrite); },
-               False);
+  return Tried(
+      {}, [&] { return Inner().SetFileTimes(file, creation, lastAccess, lastWrite); }, False);
 }
 
 bool RetryingPlatform::FlushFileBuffers(Handle file) {
-  return Tried({}, [&] { return Inner().FlushFileBuffers(file); }, False);
+  return Tried(
+      {}, [&] { return Inner().FlushFileBuffers(file); }, False);
 }
 
 bool RetryingPlatform::FlushFolder(TextView folder) {
-  return Tried(folder, [&] { return Inner().FlushFolder(folder); }, False);
+  return Tried(
+      folder, [&] { return Inner().FlushFolder(folder); }, False);
 }
 
 bool RetryingPlatform::ResolveLink(TextView name, Text& target) {
-  return Tried(name, [&] { return Inner().ResolveLink(name, target); }, False);
+  return Tried(
+      name, [&] { return Inner().ResolveLink(name, target); }, False);
 }
 
 bool RetryingPlatform::VolumeSupportsLinks(TextView name, bool& supported) {
-  return Tried(name, [&] { return Inner().VolumeSupportsLinks(name, supported); }, False);
+  return Tried(
+      name, [&] { return Inner().VolumeSupportsLinks(name, supported); }, False);
 }
 
 }  // namespace hq2hd::platform

@@ -32,9 +32,9 @@ class AnomalySummary : public ::testing::Environment {
       return;
     const bool held = !::testing::UnitTest::GetInstance()->Failed();
     std::cout << "anomaly: " << tally.singleFaults << " single faults, " << tally.doubleFaults
-              << " double faults, " << tally.crashPoints << " crash points, "
-              << tally.powerLosses << " power losses, " << tally.allocationFaults << " allocation faults, " << tally.briefHolds
-              << " brief holds; "
+              << " double faults, " << tally.crashPoints << " crash points, " << tally.powerLosses
+              << " power losses, " << tally.allocationFaults << " allocation faults, "
+              << tally.briefHolds << " brief holds; "
               << (held ? "every invariant held" : "AN INVARIANT WAS BREACHED") << std::endl;
   }
 };
@@ -156,8 +156,8 @@ TEST_P(AnomalySweep, CrashAtEveryCall) {
 // ms and so on, and the run ends as a clean run does; the other calls, and
 // codes that no hold causes, are never tried again.
 TEST_P(AnomalySweep, BriefHoldAtEveryCall) {
-  const std::set<CallKind> retriedKinds{CallKind::Open,   CallKind::Read,      CallKind::Write,
-                                        CallKind::Delete, CallKind::Rename,    CallKind::Query,
+  const std::set<CallKind> retriedKinds{CallKind::Open,   CallKind::Read,     CallKind::Write,
+                                        CallKind::Delete, CallKind::Rename,   CallKind::Query,
                                         CallKind::Flush,  CallKind::TimeWrite};
   struct Hold {
     std::uint32_t error;
@@ -165,9 +165,9 @@ TEST_P(AnomalySweep, BriefHoldAtEveryCall) {
     bool retried;
   };
   // Ten retries are the most there are.
-  const Hold holds[] = {{32, 10, true}, {33, 2, true},  {5, 3, true},   {303, 2, true},
-                        {1224, 2, true}, {2, 2, false}, {3, 2, false}, {123, 2, false},
-                        {183, 2, false}};
+  const Hold holds[] = {{32, 10, true}, {33, 2, true},   {5, 3, true},
+                        {303, 2, true}, {1224, 2, true}, {2, 2, false},
+                        {3, 2, false},  {123, 2, false}, {183, 2, false}};
   for (int k = 1; k <= static_cast<int>(cleanTrace_.size()); ++k) {
     const CallRecord& call = cleanTrace_[k - 1];
     for (const Hold& hold : holds) {

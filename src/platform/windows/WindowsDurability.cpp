@@ -55,10 +55,9 @@ void AppendHex(std::wstring& text, std::uint64_t value, int digits) {
 bool ClaimKey(TextView folder, std::wstring& key) {
   std::wstring full;
   if (!FullName(folder, full)) return false;
-  const OwnedHandle opened(::CreateFileW(full.c_str(), 0,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                         nullptr));
+  const OwnedHandle opened(
+      ::CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   if (opened.Get() != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(opened.Get(), &info) &&
       (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0)) {
@@ -88,7 +87,8 @@ class CurrentUser {
       buffer_.clear();
   }
   PSID Sid() const {
-    return buffer_.empty() ? nullptr : reinterpret_cast<const TOKEN_USER*>(buffer_.data())->User.Sid;
+    return buffer_.empty() ? nullptr
+                           : reinterpret_cast<const TOKEN_USER*>(buffer_.data())->User.Sid;
   }
 
  private:

@@ -184,11 +184,17 @@ std::vector<std::uint32_t> operator+(std::vector<std::uint32_t> first,
 const HoldCase holdCases[] = {
     // Past the bound nothing is touched: the claim is the run's first call.
     {"ClaimHeldPastTheBound",
-     [](CountingPlatform& p, const auto&) { p.claimHeldMs = FolderClaim::WaitMs() + 1; }, hostBytes,
-     u"EInOutError: I/O エラー 32", {}, FolderClaim::WaitMs()},
+     [](CountingPlatform& p, const auto&) { p.claimHeldMs = FolderClaim::WaitMs() + 1; },
+     hostBytes,
+     u"EInOutError: I/O エラー 32",
+     {},
+     FolderClaim::WaitMs()},
     {"ClaimHeldUpToTheBound",
      [](CountingPlatform& p, const auto&) { p.claimHeldMs = FolderClaim::WaitMs(); },
-     rewrittenBytes, u"", {}, FolderClaim::WaitMs()},
+     rewrittenBytes,
+     u"",
+     {},
+     FolderClaim::WaitMs()},
     // A scanner that opened the work file without sharing lets go.
     {"WorkFileOpenHeldTenTries",
      [](CountingPlatform& p, const auto&) {
@@ -197,11 +203,15 @@ const HoldCase holdCases[] = {
      },
      rewrittenBytes, u"", Waits(10), 1375},
     {"WorkFileDeleteHeldFourTries",
-     [](CountingPlatform& p, const auto&) { p.deleteFault = {1, 32, false, 0, 4}; },
+     [](CountingPlatform& p, const auto&) {
+       p.deleteFault = {1, 32, false, 0, 4};
+     },
      rewrittenBytes, u"", Waits(4), 250},
     // The new scratch copy, opened by a scanner as soon as it appeared.
     {"ScratchDeleteHeldTwoTries",
-     [](CountingPlatform& p, const auto&) { p.deleteFault = {2, 33, false, 0, 2}; },
+     [](CountingPlatform& p, const auto&) {
+       p.deleteFault = {2, 33, false, 0, 2};
+     },
      rewrittenBytes, u"", Waits(2), 75},
     // Held for good: the run ends as it did without retries, a little later.
     {"WorkFileHeldWithoutSharingForGood",
@@ -225,7 +235,10 @@ const HoldCase holdCases[] = {
                                     std::filesystem::perm_options::remove);
        p.deleteFault = {1, 5};
      },
-     "", u"", {}, 0},
+     "",
+     u"",
+     {},
+     0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Holds, RunHoldTest, ::testing::ValuesIn(holdCases),
