@@ -54,10 +54,13 @@ class ReportTest(SandboxTestCase):
             # The scratch copy's name belongs to the program; a folder there stops the copy.
             ("TEMP.TXT a folder", HOST_BYTES, scratch_name_is_a_folder, ACCESS_DENIED,
              {WORK_FILE, SCRATCH_FILE}),
-            ("body after a UTF-8 mark that is not UTF-8", b"\xEF\xBB\xBFa\xFF\r\nhq\r\n",
-             lambda sandbox: None, "EEncodingError: UTF-8 として読み取れないバイトがあります",
-             {WORK_FILE}),
         ]
+        # A body after a UTF-8 mark that is not UTF-8 comes back as it was.
+        not_utf8 = [b"\xEF\xBB\xBFa\xFF\r\nhq\r\n", b"\xEF\xBB\xBFhq\r\n\xED\xA0\x80\r\n",
+                    b"\xEF\xBB\xBFhq\r\n\xE3\x81"]
+        cases += [(f"not UTF-8 after the mark: {body.hex(' ')}", body, lambda sandbox: None,
+                   "EEncodingError: UTF-8 として読み取れないバイトがあります", {WORK_FILE})
+                  for body in not_utf8]
         for case, host_bytes, arrange, report, left in cases:
             with self.subTest(case):
                 sandbox = self.new_sandbox()
