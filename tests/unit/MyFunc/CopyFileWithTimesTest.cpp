@@ -155,33 +155,14 @@ TEST_F(CopyTest, RefusedBlockWriteOrFlushDeletesDestination) {
 }
 
 // The destination is always made new: a name that another program puts there
-// between the removal and the create is removed again, a few times at most.
-TEST_F(CopyTest, DestinationNameThatReappearsIsCreatedAgainAFewTimesAtMost) {
-  struct {
-    bool everyTime;
-    bool completed;
-    int creates;
-  } const cases[] = {{false, true, 2}, {true, false, 3}};
-  for (const auto& row : cases) {
-    platform_.Reset();
-    WriteBytes(Source(), "abc");
-    platform_.createFaultName = u"dst.txt";
-    platform_.createFault = {1, 80, row.everyTime};
-    CopyOutcome outcome = Copy();
-    EXPECT_EQ(outcome.completed, row.completed);
-    // The time writes open the destination three more times.
-    EXPECT_EQ(platform_.createFault.calls, row.creates + (row.completed ? 3 : 0));
-    if (row.completed) {
-      EXPECT_EQ(ReadBytes(Destination()), "abc");
-      continue;
-    }
-    EXPECT_FALSE(std::filesystem::exists(Destination()));
-    try {
-      std::rethrow_exception(outcome.failure);
-    } catch (const EInOutError& failure) {
-      EXPECT_EQ(failure.ErrorCode(), 80);
-    }
-  }
+// between the removal and the create is removed again (the run's table shows
+// the copy giving up when it keeps coming back).
+TEST_F(CopyTest, DestinationNameThatReappearsOnceIsRemovedAndCreatedAgain) {
+  WriteBytes(Source(), "abc");
+  platform_.createFaultName = u"dst.txt";
+  platform_.createFault = {1, 80};
+  EXPECT_TRUE(Copy().completed);
+  EXPECT_EQ(ReadBytes(Destination()), "abc");
 }
 
 // A write that takes less than it was given has lost bytes: the disk is full.
