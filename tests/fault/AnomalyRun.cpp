@@ -131,8 +131,8 @@ std::string SingleFaultBreach(const WorkFileCase& workFile, const RunOutcome& ou
 
 std::string SilenceProblem(const WorkFileCase& workFile, const RunOutcome& outcome) {
   // Silence tells the host that its work file was rewritten.
-  const bool rewritten = outcome.workBytes && *outcome.workBytes == workFile.expectedBytes &&
-                         workFile.report.empty();
+  const bool rewritten =
+      outcome.workBytes && *outcome.workBytes == workFile.expectedBytes && workFile.report.empty();
   if (rewritten || !outcome.stdoutBytes.empty()) return {};
   return "the work file was not rewritten, and nothing was reported";
 }

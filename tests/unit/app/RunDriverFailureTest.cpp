@@ -65,12 +65,21 @@ const FaultCase faultCases[] = {
     // The copy stops short: the work file was never deleted.
     {"CopyWriteShort", [](CountingPlatform& p) { p.shortWriteAt = 1; },
      u"EInOutError: ディスクがいっぱいです"},
-    {"CopyWriteDiskFull", [](CountingPlatform& p) { p.writeFault = {1, 112}; },
+    {"CopyWriteDiskFull",
+     [](CountingPlatform& p) {
+       p.writeFault = {1, 112};
+     },
      u"EInOutError: I/O エラー 112"},
-    {"CopyReadFails", [](CountingPlatform& p) { p.readFault = {1, 23}; },
+    {"CopyReadFails",
+     [](CountingPlatform& p) {
+       p.readFault = {1, 23};
+     },
      u"EInOutError: I/O エラー 23"},
     // A failed close reports 1, not the system's code.
-    {"ScratchCloseFails", [](CountingPlatform& p) { p.closeFault = {1, 5}; },
+    {"ScratchCloseFails",
+     [](CountingPlatform& p) {
+       p.closeFault = {1, 5};
+     },
      u"EInOutError: I/O エラー 1"},
     {"ScratchCannotBeCreated",
      [](CountingPlatform& p) {
@@ -86,12 +95,21 @@ const FaultCase faultCases[] = {
      },
      u"EInOutError: I/O エラー 80"},
     // The scratch copy's bytes, or its name, may not be on the disk.
-    {"ScratchFlushFails", [](CountingPlatform& p) { p.flushFault = {1, 112}; },
+    {"ScratchFlushFails",
+     [](CountingPlatform& p) {
+       p.flushFault = {1, 112};
+     },
      u"EInOutError: I/O エラー 112"},
-    {"ScratchNameFlushFails", [](CountingPlatform& p) { p.folderFlushFault = {1, 1117}; },
+    {"ScratchNameFlushFails",
+     [](CountingPlatform& p) {
+       p.folderFlushFault = {1, 1117};
+     },
      u"EOSError: システム エラー。コード: 1117。", true},
     // The work file is gone when these happen: the scratch copy is put back.
-    {"LoadReadFails", [](CountingPlatform& p) { p.readFault = {copyReads + 1, 38}; },
+    {"LoadReadFails",
+     [](CountingPlatform& p) {
+       p.readFault = {copyReads + 1, 38};
+     },
      u"EInOutError: I/O エラー 38"},
     {"LoadReadShort", [](CountingPlatform& p) { p.shortReadAt = copyReads + 1; },
      u"EInOutError: ファイルの末尾以降を読み取りました"},
@@ -105,9 +123,16 @@ const FaultCase faultCases[] = {
        p.createFault = {5, 32};
      },
      u"EFOpenError: ファイル ", true},
-    {"SaveWriteFails", [](CountingPlatform& p) { p.writeFault = {copyWrites + 1, 112, true}; },
+    {"SaveWriteFails",
+     [](CountingPlatform& p) {
+       p.writeFault = {copyWrites + 1, 112, true};
+     },
      writeError},
-    {"SaveFlushFails", [](CountingPlatform& p) { p.flushFault = {2, 1117}; }, writeError},
+    {"SaveFlushFails",
+     [](CountingPlatform& p) {
+       p.flushFault = {2, 1117};
+     },
+     writeError},
     {"SaveWriteShortThenFails",
      [](CountingPlatform& p) {
        p.shortWriteAt = copyWrites + 1;
