@@ -1,5 +1,6 @@
 #include "app/RunDriver.h"
 
+#include <exception>
 #include <new>
 
 #include "MyFunc/CopyFileWithTimes.h"
@@ -16,26 +17,22 @@
 #include "report/Catalogue.h"
 #include "report/ConsoleOut.h"
 #include "report/Exception.h"
+#include "report/OsMessage.h"
 
 namespace hq2hd {
 
 namespace {
 
-// Reads the scratch copy and builds the output lines. False when the scratch
-// copy could not be read.
-bool BuildOutput(TextView scratchPath, LineList& output, bool& writeUtf8) {
+// Reads the scratch copy and builds the output lines. A scratch copy that
+// cannot be read raises what stopped the read.
+void BuildOutput(TextView scratchPath, LineList& output, bool& writeUtf8) {
   LineList input;
-  try {
-    LoadLines(input, scratchPath);
-  } catch (...) {
-    return false;
-  }
+  LoadLines(input, scratchPath);
   writeUtf8 = input.DetectedEncoding() == &Utf8Encoding();
   output = RewrittenLines(input);
-  return true;
 }
 
-bool WriteWorkFile(const LineList& output, TextView workPath, bool writeUtf8,
+void WriteWorkFile(const LineList& output, TextView workPath, bool writeUtf8,
                    WorkFileRestorer& restorer) {
   try {
     if (writeUtf8) {
@@ -43,16 +40,18 @@ bool WriteWorkFile(const LineList& output, TextView workPath, bool writeUtf8,
     } else {
       SaveLines(output, workPath);
     }
-    return true;
   } catch (const EFCreateError&) {
     // Nothing was opened, so nothing of the work file was overwritten.
-    return false;
+    throw;
   } catch (...) {
     restorer.WorkFileOverwritten();
-    return false;
+    throw;
   }
 }
 
+// Nothing printed tells the host that the work file was rewritten, so every
+// way out before that raises: the report follows once the restorer has put
+// the host's bytes back.
 void Run() {
   const Text directory = ProgramDirectory();
   const Text scratchPath = directory + Text(ScratchFileName);
@@ -61,23 +60,26 @@ void Run() {
   const FolderClaim claim(directory);
 
   const CopyOutcome copy = CopyFileWithTimes(workPath, scratchPath);
-  // The scratch copy's name must be on the disk before the work file's goes.
-  if (!copy.completed || !platform::Os().FlushFolder(directory)) {
+  if (!copy.completed) {
     // The work file is untouched; a scratch copy that stopped short is of no use.
     if (copy.destinationCreated && SafeFileExists(scratchPath)) SafeDeleteFile(scratchPath);
-    return;
+    std::rethrow_exception(copy.failure);
   }
 
-  WorkFileRestorer restorer(directory, scratchPath, workPath, RemoveFile(workPath));
+  WorkFileRestorer restorer(directory, scratchPath, workPath, false);
+  // The scratch copy's name must be on the disk before the work file's goes.
+  if (!platform::Os().FlushFolder(directory)) RaiseLastOsError();
+  if (RemoveFile(workPath)) restorer.WorkFileOverwritten();
 
   LineList output;
   bool writeUtf8 = false;
-  if (!BuildOutput(scratchPath, output, writeUtf8)) return;
-  if (!WriteWorkFile(output, workPath, writeUtf8, restorer)) return;
+  BuildOutput(scratchPath, output, writeUtf8);
+  WriteWorkFile(output, workPath, writeUtf8, restorer);
   restorer.Dismiss();
 
   // Until the new work file's name is on the disk, the scratch copy stays: a
-  // duplicate the next run replaces is better than no copy at all.
+  // duplicate the next run replaces is better than no copy at all. The work
+  // file is rewritten either way, so nothing is reported.
   if (!platform::Os().FlushFolder(directory)) return;
   if (IsFilePresent(scratchPath, true)) RemoveFile(scratchPath);
 }

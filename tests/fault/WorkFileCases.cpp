@@ -39,13 +39,13 @@ const std::vector<WorkFileCase>& WorkFileCases() {
                    12),
        "hd\r\n\x82\xA0\r\n", true},
       TenThousandBytes(),
-      // The run gives such a file back as it was.
+      // The run gives such a file back as it was, and says why.
       {"InvalidUtf8AfterMark",
        "\xEF\xBB\xBF"
        "a\xFF\r\nhq\r\n",
        "\xEF\xBB\xBF"
        "a\xFF\r\nhq\r\n",
-       true},
+       true, u"EEncodingError: UTF-8 として読み取れないバイトがあります"},
   };
   return cases;
 }

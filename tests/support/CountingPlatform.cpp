@@ -217,7 +217,11 @@ void CountingPlatform::Note(const char* outcome) {
 }
 
 Text CountingPlatform::ModuleFileName() {
-  return moduleFileName.empty() ? Inner().ModuleFileName() : moduleFileName;
+  if (moduleFileName.empty()) return Inner().ModuleFileName();
+  // As the backends do: a longer name arrives cut, and says so.
+  constexpr std::size_t limit = 260;
+  SetLastError(moduleFileName.size() > limit ? error::InsufficientBuffer : error::Success);
+  return moduleFileName.substr(0, limit);
 }
 
 std::uint32_t CountingPlatform::AnsiCodePage() {
@@ -244,7 +248,7 @@ Handle CountingPlatform::CreateFile(TextView name, std::uint32_t access, std::ui
     realOpen_.insert(handle);
     if ((access & GenericWrite) != 0) writableNames_[handle] = Text(name);
     // An emptied or new file holds nothing on the disk until it is flushed.
-    if (disposition == CreateAlways) durable_[Text(name)].clear();
+    if (disposition == CreateAlways || disposition == CreateNew) durable_[Text(name)].clear();
   }
   return handle;
 }
