@@ -191,8 +191,10 @@ TEST_P(AnomalySweep, BriefHoldAtEveryCall) {
                                " time(s) with error " + std::to_string(hold.error);
       ASSERT_EQ(runner_.Platform().sleeps, waits) << what << "\n" << runner_.Evidence(outcome);
       if (retried) {
+        const std::string report =
+            GetParam().report.empty() ? "" : ReportLineBytes(GetParam().report);
         ASSERT_TRUE(outcome.workBytes == GetParam().expectedBytes && !outcome.scratchBytes &&
-                    outcome.stdoutBytes.empty() && outcome.handlesLeftOpen == 0)
+                    outcome.stdoutBytes == report && outcome.handlesLeftOpen == 0)
             << what << ": the run did not end as a clean run\n"
             << runner_.Evidence(outcome);
       } else if (std::string breach = SingleFaultBreach(GetParam(), outcome); !breach.empty()) {
