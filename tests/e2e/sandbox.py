@@ -1,6 +1,7 @@
 """Runs the built program the way the host does: alone in a fresh folder with
 its work file beside it, started without arguments from some other folder."""
 
+import contextlib
 import dataclasses
 import os
 import pathlib
@@ -37,16 +38,21 @@ class Target:
             prefix = [*self.wrapper, *prefix]
         return prefix + [str(program), *args]
 
-    def second_drive(self) -> str:
+    @contextlib.contextmanager
+    def second_drive(self):
         """A drive letter of the Wine prefix mapped onto the sandbox root, as
-        a second spelling of every folder under it ("Y:")."""
+        a second spelling of every folder under it ("Y:"), for the `with`
+        block only: while it exists, Wine names a program started by its Unix
+        name after it, which other tests must not see."""
         prefix = pathlib.Path(os.environ.get("HQ2HD_WINE_PREFIX")
                               or self.launcher.parent / "wineprefix")
         link = prefix / "dosdevices" / "y:"
-        if not (link.is_symlink() and link.resolve() == self.sandbox_root.resolve()):
+        link.unlink(missing_ok=True)
+        link.symlink_to(self.sandbox_root.resolve())
+        try:
+            yield "Y:"
+        finally:
             link.unlink(missing_ok=True)
-            link.symlink_to(self.sandbox_root.resolve())
-        return "Y:"
 
     def host_path(self, path: pathlib.Path) -> str:
         """The name a Windows program of this build gives the file."""

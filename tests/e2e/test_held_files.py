@@ -3,6 +3,7 @@ while the program runs. Only Windows enforces sharing modes between processes,
 so the file cases run for the Windows builds (under Wine) alone; the folder
 claim is held on every platform."""
 
+import contextlib
 import time
 import unittest
 
@@ -141,7 +142,9 @@ class HeldFileTest(SandboxTestCase):
             with self.subTest(spelling):
                 sandbox = self.new_sandbox(program=target().short_wait_program)
                 sandbox.write_work_file(WORK_BEFORE)
-                started_as = ([sandbox.dos_path(target().second_drive())]
+                drives = contextlib.ExitStack()
+                self.addCleanup(drives.close)
+                started_as = ([sandbox.dos_path(drives.enter_context(target().second_drive()))]
                               if spelling != "own path" else None)
 
                 with claim_held(sandbox.target, sandbox.folder):

@@ -4,6 +4,7 @@ runs take turns, and the host finds its work file rewritten and nothing else.
 Under Wine they also take turns when half of them name the folder through a
 second drive letter mapped onto it."""
 
+import contextlib
 import pathlib
 import unittest
 
@@ -52,9 +53,11 @@ class OverlappingRuns(SandboxTestCase):
                 # Started by their DOS names: Wine names a program started by
                 # its Unix name after the drive letter it finds last.
                 started_as = None
+                drives = contextlib.ExitStack()
+                self.addCleanup(drives.close)
                 if two_spellings:
                     own = pathlib.PureWindowsPath(target().host_path(sandbox.program))
-                    other = sandbox.dos_path(target().second_drive())
+                    other = sandbox.dos_path(drives.enter_context(target().second_drive()))
                     started_as = [own, other] * (RUNS_AT_ONCE // 2)
                 set_aside = 0
                 for trial in range(TRIALS):
