@@ -136,10 +136,11 @@ class Platform {
   // One run at a time per folder. Waits until no other process holds the
   // claim on `folder` (the folder itself, however it is spelled), then holds
   // it until ReleaseFolderClaim or the end of the process: a killed process
-  // leaves nothing behind. Nothing is created in the folder, and no process
-  // of another user can hold or squat the claim. InvalidHandle with the last
-  // error WaitTimeout when it is still held after `timeoutMs`, or with the
-  // last error set when refused.
+  // leaves nothing behind. Nothing is created in the folder. On Windows no
+  // process of another user can hold or squat the claim; on POSIX whoever
+  // can read the folder can lock it too, and the bound ends such a wait.
+  // InvalidHandle with the last error WaitTimeout when it is still held
+  // after `timeoutMs`, or with the last error set when refused.
   virtual Handle ClaimFolder(TextView folder, std::uint32_t timeoutMs) = 0;
   virtual void ReleaseFolderClaim(Handle claim) = 0;
 

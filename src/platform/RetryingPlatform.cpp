@@ -3,7 +3,11 @@
 #include <algorithm>
 
 namespace hq2hd::platform {
+namespace {
 
+// Whether a code is one that a hold by another process can cause; `name` is
+// the file the call named (empty for a call on a handle), asked about an
+// access denial only.
 bool MayBeHeld(Platform& os, std::uint32_t code, TextView name) {
   switch (code) {
     case error::SharingViolation:
@@ -19,12 +23,20 @@ bool MayBeHeld(Platform& os, std::uint32_t code, TextView name) {
       return false;
   }
   if (name.empty()) return true;
-  // A read-only file or a folder is refused for good, however long one waits.
+  // A read-only file or a folder is refused for good, however long one waits,
+  // and so is a name in a folder the user may not write to: no file there to
+  // be held (a file being deleted answers with a denial itself).
   const std::uint32_t attributes = os.FileAttributes(name);
+  const std::uint32_t asked = os.LastError();
   os.SetLastError(code);
-  return attributes == InvalidFileAttributes ||
-         (attributes & (FileAttributeReadOnly | FileAttributeDirectory)) == 0;
+  if (attributes == InvalidFileAttributes)
+    return asked != error::FileNotFound && asked != error::PathNotFound;
+  return (attributes & (FileAttributeReadOnly | FileAttributeDirectory)) == 0;
 }
+
+constexpr auto False = [](bool succeeded) { return !succeeded; };
+
+}  // namespace
 
 template <typename Attempt, typename Failed>
 auto RetryingPlatform::Tried(TextView name, Attempt attempt, Failed failed) {
@@ -38,10 +50,6 @@ auto RetryingPlatform::Tried(TextView name, Attempt attempt, Failed failed) {
     spentMs_ += Inner().TickCount() - started;
   }
   return result;
-}
-
-namespace {
-constexpr auto False = [](bool succeeded) { return !succeeded; };
 }
 
 Handle RetryingPlatform::CreateFile(TextView name, std::uint32_t access, std::uint32_t share,

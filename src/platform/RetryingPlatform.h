@@ -6,7 +6,8 @@
 // again after a wait that grows by 25 ms each time, ten times at most (as
 // SQLite's Windows layer does), and all the waits of one run end after about
 // 2 s, so that a file held for good does not keep the host waiting long.
-// Everything else passes through untouched: a run that meets no hold makes
+// Everything else passes through untouched, closes above all (a handle closed
+// twice may by then be someone else's): a run that meets no hold makes
 // exactly the calls it made without this layer.
 #include <cstdint>
 
@@ -19,11 +20,6 @@ inline constexpr std::uint32_t MostRetries = 10;
 inline constexpr std::uint32_t WaitStepMs = 25;
 inline constexpr std::uint64_t RunBudgetMs = 2000;
 }  // namespace retry
-
-// Whether a code is one that a hold by another process can cause; `name` is
-// the file the call named (empty for a call on a handle), asked about an
-// access denial only.
-bool MayBeHeld(Platform& os, std::uint32_t code, TextView name);
 
 class RetryingPlatform final : public ForwardingPlatform {
  public:

@@ -3,7 +3,6 @@
 // made to fail. After each run the host's data must still be there.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -170,10 +169,10 @@ TEST_P(AnomalySweep, BriefHoldAtEveryCall) {
     int tries;
     bool retried;
   };
-  // Ten retries are the most there are.
-  const Hold holds[] = {{32, 10, true}, {33, 2, true},   {5, 3, true},
-                        {303, 2, true}, {1224, 2, true}, {2, 2, false},
-                        {3, 2, false},  {123, 2, false}, {183, 2, false}};
+  // Ten retries are the most there are. Access denied depends on what the
+  // name is; the run table of the folder claim tests has its cases.
+  const Hold holds[] = {{32, 10, true}, {33, 2, true}, {303, 2, true},  {1224, 2, true},
+                        {2, 2, false},  {3, 2, false}, {123, 2, false}, {183, 2, false}};
   for (int k = 1; k <= static_cast<int>(cleanTrace_.size()); ++k) {
     const CallRecord& call = cleanTrace_[k - 1];
     for (const Hold& hold : holds) {
@@ -181,9 +180,7 @@ TEST_P(AnomalySweep, BriefHoldAtEveryCall) {
         p.FailCall(k, Fault{Fault::Type::Error, hold.error, hold.tries});
       });
       ++tally.briefHolds;
-      // A folder that access is denied to is denied for good.
-      const bool deniedFolder = hold.error == 5 && std::filesystem::is_directory(call.argument);
-      const bool retried = hold.retried && retriedKinds.contains(call.kind) && !deniedFolder;
+      const bool retried = hold.retried && retriedKinds.contains(call.kind);
       std::vector<std::uint32_t> waits;
       for (int retry = 1; retried && retry <= hold.tries; ++retry)
         waits.push_back(static_cast<std::uint32_t>(25 * retry));

@@ -6,7 +6,8 @@
 // process had been killed there; or cuts the power there, so that files lose
 // what was written to them since their last flush. The double tracks the
 // handles it gave out, so a test can tell whether the program closed each
-// one, and it captures the standard output and error.
+// one, and it captures the standard output and error. It keeps a clock of its
+// own, so that a wait is seen and costs no time.
 #include <cstdint>
 #include <map>
 #include <optional>

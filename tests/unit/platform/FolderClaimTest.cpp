@@ -237,6 +237,32 @@ const HoldCase holdCases[] = {
      },
      hostBytes, u"EFCreateError: ファイル \"",
      Waits(10) + std::vector<std::uint32_t>{25, 50, 75, 100, 125, 150, 100}, 2000, true},
+    // An access denial waits where a held file may be behind it: a file that
+    // is there and writable (a file being deleted denies access).
+    {"WorkFileDeleteDeniedThreeTries",
+     [](CountingPlatform& p, const auto&) {
+       p.deleteFault = {1, 5, false, 0, 3};
+     },
+     rewrittenBytes, u"", Waits(3), 150},
+    // No file to be held: a name the folder refuses to take.
+    {"ScratchCopyDeniedIsNotWaitedFor",
+     [](CountingPlatform& p, const auto&) {
+       p.createFaultName = u"TEMP.TXT";
+       p.createFault = {1, 5};
+     },
+     hostBytes,
+     u"EInOutError: ファイルへのアクセスが拒否されました",
+     {},
+     0},
+    {"FolderDeniedIsNotWaitedFor",
+     [](CountingPlatform& p, const auto&) {
+       p.folderFlushFault = {1, 5};
+     },
+     hostBytes,
+     u"EOSError: システム エラー。コード: 5。",
+     {},
+     0,
+     true},
     // A read-only file is refused for good: no wait.
     {"ReadOnlyWorkFileIsNotWaitedFor",
      [](CountingPlatform& p, const std::filesystem::path& workFile) {
