@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "codec/LineList.h"
+#include "codec/StreamRewrite.h"
 #include "platform/Text.h"
 
 namespace hq2hd {
@@ -9,6 +10,9 @@ namespace hq2hd {
 inline constexpr TextView RewrittenLine = u"hd";
 // The same line as the bytes of UTF-8 or code page 932.
 inline constexpr std::string_view ByteRewrittenLine = "hd";
+
+// The same rule as the run's one pass applies it.
+inline constexpr StreamLineRule HqLineRule{"hq", ByteRewrittenLine};
 
 // True for a line whose text, without blanks and control characters at both
 // ends and lower-cased, is exactly "hq".

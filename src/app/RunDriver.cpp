@@ -8,7 +8,8 @@
 #include "app/ProgramDirectory.h"
 #include "app/RewriteRule.h"
 #include "app/WorkFileRestorer.h"
-#include "codec/TextFile.h"
+#include "codec/Encoding.h"
+#include "codec/StreamRewrite.h"
 #include "fs/FileDelete.h"
 #include "fs/FileExists.h"
 #include "platform/Platform.h"
@@ -20,34 +21,17 @@ namespace hq2hd {
 
 namespace {
 
-// Reads the scratch copy and builds the output lines. False when the scratch
-// copy could not be read.
-bool BuildOutput(TextView scratchPath, LineList& output, bool& writeUtf8) {
-  LineList input;
+// Reads the scratch copy and writes the work file from it, in one pass.
+// False when it stopped; the restorer has been told once the work file was
+// created anew.
+bool RewriteWorkFile(TextView scratchPath, TextView workPath, WorkFileRestorer& restorer) {
+  // A code page the platform does not know is reported, not passed over.
+  AnsiEncoding();
   try {
-    LoadLines(input, scratchPath);
-  } catch (...) {
-    return false;
-  }
-  writeUtf8 = input.DetectedEncoding() == &Utf8Encoding();
-  output = RewrittenLines(input);
-  return true;
-}
-
-bool WriteWorkFile(const LineList& output, TextView workPath, bool writeUtf8,
-                   WorkFileRestorer& restorer) {
-  try {
-    if (writeUtf8) {
-      SaveLines(output, workPath, Utf8Encoding());
-    } else {
-      SaveLines(output, workPath);
-    }
+    StreamRewrite(scratchPath, workPath, HqLineRule,
+                  [&restorer] { restorer.WorkFileOverwritten(); });
     return true;
-  } catch (const EFCreateError&) {
-    // Nothing was opened, so nothing of the work file was overwritten.
-    return false;
   } catch (...) {
-    restorer.WorkFileOverwritten();
     return false;
   }
 }
@@ -69,10 +53,7 @@ void Run() {
 
   WorkFileRestorer restorer(directory, scratchPath, workPath, RemoveFile(workPath));
 
-  LineList output;
-  bool writeUtf8 = false;
-  if (!BuildOutput(scratchPath, output, writeUtf8)) return;
-  if (!WriteWorkFile(output, workPath, writeUtf8, restorer)) return;
+  if (!RewriteWorkFile(scratchPath, workPath, restorer)) return;
   restorer.Dismiss();
 
   // Until the new work file's name is on the disk, the scratch copy stays: a
