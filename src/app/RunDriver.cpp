@@ -22,8 +22,9 @@ namespace hq2hd {
 namespace {
 
 // Reads the scratch copy and writes the work file from it, in one pass.
-// False when it stopped; the restorer has been told once the work file was
-// created anew.
+// False when reading or writing stopped it; the restorer has been told once
+// the work file was created anew. The rule's own failures (the platform's
+// lower-casing, memory) are the run's, and reported.
 bool RewriteWorkFile(TextView scratchPath, TextView workPath, WorkFileRestorer& restorer) {
   // A code page the platform does not know is reported, not passed over.
   AnsiEncoding();
@@ -31,6 +32,10 @@ bool RewriteWorkFile(TextView scratchPath, TextView workPath, WorkFileRestorer& 
     StreamRewrite(scratchPath, workPath, HqLineRule,
                   [&restorer] { restorer.WorkFileOverwritten(); });
     return true;
+  } catch (const EOSError&) {
+    throw;
+  } catch (const EOutOfMemory&) {
+    throw;
   } catch (...) {
     return false;
   }

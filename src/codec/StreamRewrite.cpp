@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "codec/ByteForm.h"
 #include "codec/Encoding.h"
@@ -70,8 +71,7 @@ const char16_t* FindBreak(const char16_t* at, const char16_t* end) {
 class PieceReader {
  public:
   PieceReader(TextView path, std::size_t pieceSize)
-      : file_(Os().CreateFile(path, GenericRead, FileShareRead, OpenExisting,
-                              FileAttributeNormal)),
+      : file_(Os().CreateFile(path, GenericRead, FileShareRead, OpenExisting, FileAttributeNormal)),
         pieceSize_(pieceSize) {
     if (!file_) {
       Text fullName = FullPathText(path);
@@ -81,8 +81,8 @@ class PieceReader {
     if (!Os().FileSize(file_.Get(), remaining_)) RaiseReadFailure();
     // Measured before anything is written: a larger file is refused whole.
     if (remaining_ > MaxFileBytes) RaiseReadFailure(0, catalogue::FileTooLarge);
-    const auto capacity = static_cast<std::size_t>(
-        std::min<std::uint64_t>(pieceSize_, remaining_) + MaxCarry);
+    const auto capacity =
+        static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize_, remaining_) + MaxCarry);
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity);
   }
 
@@ -223,12 +223,11 @@ class UnitEncoder {
  private:
   void Convert(bool final) {
     std::size_t count = used_;
-    const bool waits = !final && count > 0 && units_[count - 1] >= 0xD800 &&
-                       units_[count - 1] <= 0xDBFF;
+    const bool waits =
+        !final && count > 0 && units_[count - 1] >= 0xD800 && units_[count - 1] <= 0xDBFF;
     if (waits) --count;
-    writer_.Add(bytes_.get(),
-                encoding_.EncodeInto(TextView(units_.get(), count), bytes_.get(),
-                                     count * Encoding::MaxBytesPerUnit));
+    writer_.Add(bytes_.get(), encoding_.EncodeInto(TextView(units_.get(), count), bytes_.get(),
+                                                   count * Encoding::MaxBytesPerUnit));
     if (waits) units_[0] = units_[count];
     used_ = waits ? 1 : 0;
   }
@@ -253,7 +252,8 @@ class LineRewriter {
  public:
   explicit LineRewriter(const StreamLineRule& rule)
       : word_(rule.word.begin(), rule.word.end()),
-        replacement_(rule.replacement.begin(), rule.replacement.end()) {
+        replacement_(rule.replacement.begin(), rule.replacement.end()),
+        matchesText_(rule.matchesText) {
     replacement_ += Unit('\r');
     replacement_ += Unit('\n');
   }
@@ -283,8 +283,7 @@ class LineRewriter {
         break;
       }
       if (*at == Unit('\r') || *at == Unit('\n')) {
-        const bool matches = letters_ == word_.size();
-        if (matches) {
+        if (Matches(from, at)) {
           output.Add(run, static_cast<std::size_t>(from - run));
           output.Add(replacement_.data(), replacement_.size());
           at = StepOverBreak(at, end);
@@ -311,7 +310,7 @@ class LineRewriter {
     if (!mayMatch_) {
       output.Add(Break, 2);
     } else if (!held_.empty()) {
-      if (letters_ == word_.size()) {
+      if (Matches(held_.data(), held_.data())) {
         output.Add(replacement_.data(), replacement_.size());
       } else {
         output.Add(held_.data(), held_.size());
@@ -325,6 +324,18 @@ class LineRewriter {
 
  private:
   static constexpr Unit Break[2] = {Unit('\r'), Unit('\n')};
+
+  // The line is the held units and those from `from` to `to`.
+  bool Matches(const Unit* from, const Unit* to) {
+    if (letters_ != word_.size()) return false;
+    if constexpr (std::is_same_v<Unit, char16_t>) {
+      if (matchesText_ != nullptr) {
+        if (held_.empty()) return matchesText_(TextView(from, static_cast<std::size_t>(to - from)));
+        return matchesText_(held_ + Text(from, to));
+      }
+    }
+    return true;
+  }
 
   bool Accepts(Unit unit) {
     if (static_cast<std::uint32_t>(unit) <= 0x20) return letters_ == 0 || letters_ == word_.size();
@@ -371,6 +382,7 @@ class LineRewriter {
 
   std::basic_string<Unit> word_;
   std::basic_string<Unit> replacement_;
+  bool (*matchesText_)(TextView);
   std::basic_string<Unit> held_;
   std::size_t letters_ = 0;
   bool mayMatch_ = true;
@@ -477,7 +489,8 @@ void StreamRewrite(TextView sourcePath, TextView targetPath, const StreamLineRul
     // Only a body that turns out invalid after some of its codes were
     // replaced is read a second time, and written as its own bytes.
     if (!RewriteOnce(sourcePath, targetPath, rule, targetCreated, pieceSize, Cp932Writing::AsRead))
-      RewriteOnce(sourcePath, targetPath, rule, [] {}, pieceSize, Cp932Writing::AsOwnBytes);
+      RewriteOnce(
+          sourcePath, targetPath, rule, [] {}, pieceSize, Cp932Writing::AsOwnBytes);
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory(Text(catalogue::OutOfMemory));
   }

@@ -15,10 +15,13 @@ namespace hq2hd {
 
 // Which lines are written as another line: those that, without the units up
 // to U+0020 at both of their ends, are `word` in any mix of upper and lower
-// case. Both texts are ASCII, `word` in lower case.
+// case. Both texts are ASCII, `word` in lower case. A UTF-16 line that is
+// the word so far is given whole to `matchesText`, when there is one, for the
+// last word; what it raises stops the pass and leaves it as it is.
 struct StreamLineRule {
   std::string_view word;
   std::string_view replacement;
+  bool (*matchesText)(TextView line) = nullptr;
 };
 
 inline constexpr std::size_t StreamPieceSize = std::size_t{1} << 20;
