@@ -1,5 +1,6 @@
 """Work files of many sizes, from a few blocks of the copy to about 10 MB and
-several hundred thousand lines, checked against the model of the rewrite."""
+several hundred thousand lines (many pieces of the rewrite), in every
+encoding, checked against the model of the rewrite."""
 
 import random
 import unittest
@@ -70,6 +71,9 @@ class LargeFileTest(SandboxTestCase):
         for case, prefix, encoding, seed in (
             ("code page 932", b"", "cp932", 1),
             ("UTF-8 with mark", line_model.UTF8_MARK, "utf-8", 2),
+            ("UTF-16 LE", b"\xff\xfe", "utf-16-le", 3),
+            ("UTF-16 BE", b"\xfe\xff", "utf-16-be", 4),
+            ("UTF-8 without mark, kept as its own bytes", b"", "utf-8", 5),
         ):
             with self.subTest(case):
                 before = prefix + generated_text(seed).encode(encoding)
