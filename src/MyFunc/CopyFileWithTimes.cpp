@@ -10,12 +10,14 @@
 #include "fs/IoStatus.h"
 #include "platform/Platform.h"
 #include "report/Exception.h"
-#include "report/OsMessage.h"
 
 namespace hq2hd {
 
 namespace {
 constexpr std::int32_t BlockSize = 4096;
+// A name that keeps reappearing between the removal and the create belongs to
+// someone else at work in the folder; after this many tries the copy gives up.
+constexpr int CreateAttempts = 3;
 
 // Emptying an existing destination would write through it into whatever else
 // it is: the file a link leads to, or the other name of a hard link, the
@@ -27,7 +29,26 @@ void RemoveExistingDestination(TextView name) {
   if (os.FileAttributes(name) == platform::InvalidFileAttributes) return;
   if (!RemoveFile(name)) {
     const std::uint32_t code = os.LastError();
-    throw EInOutError(OsMessage(code), static_cast<std::int32_t>(code));
+    const auto ioCode = static_cast<std::int32_t>(code);
+    throw EInOutError(IoFailureMessage(ioCode), ioCode);
+  }
+}
+
+// The destination is made new, never opened through a name that someone
+// planted between the removal and the create: such a name is removed and the
+// create tried again.
+void CreateDestination(FileVar& file, TextView name) {
+  for (int attempt = 1;; ++attempt) {
+    CreateNewFile(file, 1);
+    const std::int32_t code = IoStatus::Peek();
+    const bool collided = code == static_cast<std::int32_t>(platform::error::FileExists) ||
+                          code == static_cast<std::int32_t>(platform::error::AlreadyExists);
+    if (!collided || attempt == CreateAttempts) {
+      CheckIo();
+      return;
+    }
+    IoStatus::Take();
+    RemoveExistingDestination(name);
   }
 }
 
@@ -56,8 +77,7 @@ CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
       RemoveExistingDestination(destination);
       AssignName(destinationFile, destination);
       CheckIo();
-      CreateTruncate(destinationFile, 1);
-      CheckIo();
+      CreateDestination(destinationFile, destination);
       outcome.destinationCreated = true;
 
       std::int32_t readCount = 0;
@@ -68,7 +88,10 @@ CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
         WriteBlocks(destinationFile, block.data(), readCount, &writtenCount);
         CheckIo();
       } while (readCount != 0 && writtenCount == readCount);
-      const bool reachedEnd = readCount == 0;
+      // A write that took less than it was given without an error has still
+      // lost bytes: the disk is full.
+      if (readCount != 0)
+        throw EInOutError(IoFailureMessage(iocode::WriteShort), iocode::WriteShort);
       // The work file is deleted once the copy is complete: by then its bytes
       // must be on the disk, not only in the system's cache. A flush that
       // fails leaves the copy incomplete, as a failed write does.
@@ -77,12 +100,13 @@ CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
 
       CloseFileVar(destinationFile);
       CheckIo();
-      outcome.completed = reachedEnd;
+      outcome.completed = true;
 
       WriteCreationTime(destination, creation);
       WriteLastAccessTime(destination, lastAccess);
       WriteLastWriteTime(destination, lastWrite);
     } catch (...) {
+      outcome.failure = std::current_exception();
       CloseFileVar(destinationFile);
       CheckIo();
       if (SafeFileExists(destination)) SafeDeleteFile(destination);

@@ -1,4 +1,6 @@
 #pragma once
+#include <exception>
+
 #include "platform/Text.h"
 
 namespace hq2hd {
@@ -9,8 +11,10 @@ struct CopyOutcome {
   // is the copy the source's data; a destination left by someone else never
   // counts.
   bool completed = false;
-  // This call created (or emptied) the destination.
+  // This call created the destination.
   bool destinationCreated = false;
+  // Of an incomplete copy: the failure that stopped it, for the report.
+  std::exception_ptr failure;
 };
 
 // Copies in 4096-byte blocks and gives the destination the source's three

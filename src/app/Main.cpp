@@ -1,8 +1,9 @@
 // hq2hd: rewrites the hq lines of the host's work file JWC_TEMP.TXT, which
-// lies beside the executable, to hd. It takes no arguments.
+// lies beside the executable, to hd. Hosts start it without arguments.
 #include <new>
 
 #include "MyFunc/LowerCase.h"
+#include "app/CommandLine.h"
 #include "app/RunDriver.h"
 #include "report/Catalogue.h"
 #include "report/ConsoleOut.h"
@@ -10,13 +11,15 @@
 #include "report/RuntimeError.h"
 #include "report/UnhandledFailure.h"
 
-int main() {
+int main(int argc, char** argv) {
   using namespace hq2hd;
   InstallRuntimeErrorHandler();
   int exitCode = 0;
   try {
-    LowerCaseLocale();
-    RunDriver();
+    if (!AnswerTypedQuestion(argc, argv)) {
+      LowerCaseLocale();
+      RunDriver();
+    }
   } catch (const Exception& failure) {
     exitCode = ReportUnhandledFailure(failure.ClassName(), failure.Message());
   } catch (const std::bad_alloc&) {

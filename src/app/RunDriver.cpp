@@ -1,5 +1,6 @@
 #include "app/RunDriver.h"
 
+#include <exception>
 #include <new>
 
 #include "MyFunc/CopyFileWithTimes.h"
@@ -8,7 +9,6 @@
 #include "app/ProgramDirectory.h"
 #include "app/RewriteRule.h"
 #include "app/WorkFileRestorer.h"
-#include "codec/Encoding.h"
 #include "codec/StreamRewrite.h"
 #include "fs/FileDelete.h"
 #include "fs/FileExists.h"
@@ -16,31 +16,23 @@
 #include "report/Catalogue.h"
 #include "report/ConsoleOut.h"
 #include "report/Exception.h"
+#include "report/OsMessage.h"
 
 namespace hq2hd {
 
 namespace {
 
-// Reads the scratch copy and writes the work file from it, in one pass.
-// False when reading or writing stopped it; the restorer has been told once
-// the work file was created anew. The rule's own failures (the platform's
-// lower-casing, memory) are the run's, and reported.
-bool RewriteWorkFile(TextView scratchPath, TextView workPath, WorkFileRestorer& restorer) {
-  // A code page the platform does not know is reported, not passed over.
-  AnsiEncoding();
-  try {
-    StreamRewrite(scratchPath, workPath, HqLineRule,
-                  [&restorer] { restorer.WorkFileOverwritten(); });
-    return true;
-  } catch (const EOSError&) {
-    throw;
-  } catch (const EOutOfMemory&) {
-    throw;
-  } catch (...) {
-    return false;
-  }
+// Reads the scratch copy and writes the work file from it, in one pass. What
+// stopped it is raised; the restorer has been told once the work file was
+// created anew.
+void RewriteWorkFile(TextView scratchPath, TextView workPath, WorkFileRestorer& restorer) {
+  StreamRewrite(scratchPath, workPath, HqLineRule,
+                [&restorer] { restorer.WorkFileOverwritten(); });
 }
 
+// Nothing printed tells the host that the work file was rewritten, so every
+// way out before that raises: the report follows once the restorer has put
+// the host's bytes back.
 void Run() {
   const Text directory = ProgramDirectory();
   const Text scratchPath = directory + Text(ScratchFileName);
@@ -49,20 +41,23 @@ void Run() {
   const FolderClaim claim(directory);
 
   const CopyOutcome copy = CopyFileWithTimes(workPath, scratchPath);
-  // The scratch copy's name must be on the disk before the work file's goes.
-  if (!copy.completed || !platform::Os().FlushFolder(directory)) {
+  if (!copy.completed) {
     // The work file is untouched; a scratch copy that stopped short is of no use.
     if (copy.destinationCreated && SafeFileExists(scratchPath)) SafeDeleteFile(scratchPath);
-    return;
+    std::rethrow_exception(copy.failure);
   }
 
-  WorkFileRestorer restorer(directory, scratchPath, workPath, RemoveFile(workPath));
+  WorkFileRestorer restorer(directory, scratchPath, workPath, false);
+  // The scratch copy's name must be on the disk before the work file's goes.
+  if (!platform::Os().FlushFolder(directory)) RaiseLastOsError();
+  if (RemoveFile(workPath)) restorer.WorkFileOverwritten();
 
-  if (!RewriteWorkFile(scratchPath, workPath, restorer)) return;
+  RewriteWorkFile(scratchPath, workPath, restorer);
   restorer.Dismiss();
 
   // Until the new work file's name is on the disk, the scratch copy stays: a
-  // duplicate the next run replaces is better than no copy at all.
+  // duplicate the next run replaces is better than no copy at all. The work
+  // file is rewritten either way, so nothing is reported.
   if (!platform::Os().FlushFolder(directory)) return;
   if (IsFilePresent(scratchPath, true)) RemoveFile(scratchPath);
 }

@@ -20,7 +20,8 @@ class WorkFileRestorer {
   WorkFileRestorer& operator=(const WorkFileRestorer&) = delete;
   ~WorkFileRestorer();
 
-  // The work file has been opened for writing: it no longer holds the host's bytes.
+  // The work file has been deleted or opened for writing: it no longer holds
+  // the host's bytes.
   void WorkFileOverwritten() { workFileIntact_ = false; }
   void Dismiss() { armed_ = false; }
 

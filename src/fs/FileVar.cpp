@@ -9,7 +9,7 @@ using platform::Os;
 
 std::uint8_t openMode = 2;
 
-enum class Access { Read = 0, Write = 1, ReadWrite = 2, Create = 3 };
+enum class Access { Read = 0, Write = 1, ReadWrite = 2, Create = 3, CreateNew = 4 };
 
 // A failing close records the system's code but reports 1: only "not zero"
 // is promised to the caller.
@@ -42,8 +42,8 @@ void Open(FileVar& file, std::uint32_t recordSize, Access access) {
   if (file.nameLength == 0) {
     // The standard handles are never closed.
     file.closesHandle = false;
-    handle = Os().StdHandle(access == Access::Create ? platform::StdStream::Output
-                                                     : platform::StdStream::Input);
+    const bool creates = access == Access::Create || access == Access::CreateNew;
+    handle = Os().StdHandle(creates ? platform::StdStream::Output : platform::StdStream::Input);
   } else {
     std::uint32_t desired = platform::GenericRead | platform::GenericWrite;
     std::uint32_t disposition = platform::OpenExisting;
@@ -61,6 +61,9 @@ void Open(FileVar& file, std::uint32_t recordSize, Access access) {
         break;
       case Access::Create:
         disposition = platform::CreateAlways;
+        break;
+      case Access::CreateNew:
+        disposition = platform::CreateNew;
         break;
     }
     file.mode = after;
@@ -89,11 +92,14 @@ std::int32_t TransferBlocks(FileVar& file, void* buffer, std::int32_t count,
   std::uint32_t done = 0;
   bool ok = Reading ? Os().ReadFile(file.handle, buffer, bytes, done)
                     : Os().WriteFile(file.handle, buffer, bytes, done);
+  auto records = static_cast<std::int32_t>(done / file.recordSize);
   if (!ok) {
     IoStatus::Set(static_cast<std::int32_t>(Os().LastError()));
+    // What a failed request still moved is counted, so a caller that goes on
+    // never moves those bytes twice.
+    if (countDone != nullptr) *countDone = records;
     return 0;
   }
-  auto records = static_cast<std::int32_t>(done / file.recordSize);
   if (countDone != nullptr) {
     *countDone = records;
     return records;
@@ -146,6 +152,10 @@ void OpenExisting(FileVar& file, std::uint32_t recordSize) {
 
 void CreateTruncate(FileVar& file, std::uint32_t recordSize) {
   Open(file, recordSize, Access::Create);
+}
+
+void CreateNewFile(FileVar& file, std::uint32_t recordSize) {
+  Open(file, recordSize, Access::CreateNew);
 }
 
 std::int32_t ReadBlocks(FileVar& file, void* buffer, std::int32_t count,

@@ -51,6 +51,9 @@ class FileOpenMode {
 void AssignName(FileVar& file, TextView name);
 void OpenExisting(FileVar& file, std::uint32_t recordSize);
 void CreateTruncate(FileVar& file, std::uint32_t recordSize);
+// As CreateTruncate, but only where no file of the name exists (80 otherwise):
+// never writes through a name that someone else made in the meantime.
+void CreateNewFile(FileVar& file, std::uint32_t recordSize);
 std::int32_t ReadBlocks(FileVar& file, void* buffer, std::int32_t count,
                         std::int32_t* countDone = nullptr);
 std::int32_t WriteBlocks(FileVar& file, const void* buffer, std::int32_t count,

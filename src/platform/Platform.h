@@ -45,6 +45,7 @@ inline constexpr std::uint32_t GenericRead = 0x80000000u;
 inline constexpr std::uint32_t GenericWrite = 0x40000000u;
 inline constexpr std::uint32_t FileShareRead = 0x1;
 inline constexpr std::uint32_t FileShareWrite = 0x2;
+inline constexpr std::uint32_t CreateNew = 1;
 inline constexpr std::uint32_t CreateAlways = 2;
 inline constexpr std::uint32_t OpenExisting = 3;
 inline constexpr std::uint32_t FileAttributeDirectory = 0x10;
@@ -86,7 +87,9 @@ class Platform {
   Platform& operator=(const Platform&) = delete;
   virtual ~Platform() = default;
 
-  // Process. The running executable's full name, cut to 260 units.
+  // Process. The running executable's full name, cut to 260 units. A name
+  // that was cut leaves error 122 (insufficient buffer) as the last error, a
+  // whole one leaves 0, so a caller can tell a cut name from a short one.
   virtual Text ModuleFileName() = 0;
   virtual std::uint32_t LastError() = 0;
   virtual void SetLastError(std::uint32_t code) = 0;

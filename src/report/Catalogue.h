@@ -32,6 +32,15 @@ inline constexpr TextView InvalidUtf8Body = u"UTF-8 として読み取れない�
 // A date-time whose fields no calendar holds (a file time cannot be made of it).
 inline constexpr TextView InvalidDateTime = u"日付または時刻が無効です";
 inline constexpr TextView FileTooLarge = u"ファイルが大きすぎます";
+// The answers to a person who types `hq2hd --version` or `hq2hd --help`.
+inline constexpr TextView VersionLine = u"hq2hd %s";
+inline constexpr TextView Usage =
+    u"使い方: hq2hd（引数なし）\r\n"
+    u"  hq2hd と同じフォルダーにある作業ファイル JWC_TEMP.TXT の、前後の空白を除いて\r\n"
+    u"  hq と読める行（大文字小文字は問いません）を hd に書き換えます。\r\n"
+    u"  正常に終わったときは何も表示しません。\r\n"
+    u"  hq2hd --version  バージョンを表示します\r\n"
+    u"  hq2hd --help     この説明を表示します";
 inline constexpr TextView UnhandledFailure = u"%s がモジュール %s の %p で発生しました。\r\n%s%s\r\n";
 
 }  // namespace hq2hd::catalogue

@@ -4,6 +4,7 @@ its work file beside it, started without arguments from some other folder."""
 import dataclasses
 import os
 import pathlib
+import pwd
 import shutil
 import subprocess
 import tempfile
@@ -68,10 +69,10 @@ class Sandbox:
     """A fresh folder holding a copy of the program, plus a separate folder
     that serves as the current directory of the run."""
 
-    def __init__(self, program_folder_name: str | None = None):
+    def __init__(self, program_folder_name: str | None = None, parent: pathlib.Path | None = None):
         self.target = target()
         self.target.sandbox_root.mkdir(parents=True, exist_ok=True)
-        self._temp = tempfile.TemporaryDirectory(dir=self.target.sandbox_root)
+        self._temp = tempfile.TemporaryDirectory(dir=parent or self.target.sandbox_root)
         root = pathlib.Path(self._temp.name)
         self.folder = root / program_folder_name if program_folder_name else root / "program"
         self.elsewhere = root / "cwd"
@@ -104,14 +105,22 @@ class Sandbox:
     def listing(self) -> set[str]:
         return {entry.name for entry in self.folder.iterdir()}
 
-    def run(self, stdout_to_pipe: bool = False) -> RunResult:
-        """Starts the program with no arguments, its stdout a file (or a pipe)."""
-        return self.run_together(1, stdout_to_pipe)[0]
+    def run(self, stdout_to_pipe: bool = False, args: tuple[str, ...] = (),
+            user: str | None = None) -> RunResult:
+        """Starts the program as the host does, with no arguments (or those
+        given, as a person typing them would), its stdout a file (or a pipe);
+        as another, unprivileged user where one is named."""
+        return self.run_together(1, stdout_to_pipe, args, user)[0]
 
-    def run_together(self, count: int, stdout_to_pipe: bool = False) -> list[RunResult]:
+    def run_together(self, count: int, stdout_to_pipe: bool = False, args: tuple[str, ...] = (),
+                     user: str | None = None) -> list[RunResult]:
         """Starts `count` copies of the program at once, as a host started
         twice would, and waits for all of them."""
-        command = self.target.command(self.program)
+        command = self.target.command(self.program, *args)
+        if user is not None:
+            account = pwd.getpwnam(user)
+            command = ["setpriv", f"--reuid={account.pw_uid}", f"--regid={account.pw_gid}",
+                       "--clear-groups", "--", *command]
         outputs = [(self.outputs / f"stdout{i}.bin", self.outputs / f"stderr{i}.bin")
                    for i in range(count)]
         files = [(open(out, "wb"), open(err, "wb")) for out, err in outputs]
@@ -143,9 +152,22 @@ class SandboxTestCase(unittest.TestCase):
 
     maxDiff = 4000
 
-    def new_sandbox(self, program_folder_name: str | None = None) -> Sandbox:
-        sandbox = Sandbox(program_folder_name)
+    def new_sandbox(self, program_folder_name: str | None = None,
+                    parent: pathlib.Path | None = None) -> Sandbox:
+        sandbox = Sandbox(program_folder_name, parent)
         self.addCleanup(sandbox.close)
+        return sandbox
+
+    def new_sandbox_for(self, user: str) -> Sandbox:
+        """A sandbox that `user` may enter, read and write, in a folder of its own."""
+        parent = pathlib.Path(tempfile.mkdtemp(prefix="hq2hd-e2e-"))
+        self.addCleanup(shutil.rmtree, parent, True)
+        sandbox = self.new_sandbox(parent=parent)
+        uid = pwd.getpwnam(user).pw_uid
+        for folder in (parent, sandbox.folder.parent, sandbox.folder, sandbox.elsewhere,
+                       sandbox.outputs):
+            folder.chmod(0o755)
+            os.chown(folder, uid, -1)
         return sandbox
 
     def assert_quiet_success(self, result: RunResult) -> None:

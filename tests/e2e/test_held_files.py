@@ -33,7 +33,9 @@ class HeldFileTest(SandboxTestCase):
                 with held_open(sandbox.target, sandbox.work_file, access, share):
                     result = sandbox.run()
 
-                self.assert_quiet_success(result)
+                self.assertRegex(result.stdout.decode("cp932"),
+                                 r'\AEFCreateError: ファイル "[^"]+\\JWC_TEMP.TXT" を作成できません。'
+                                 r'[^\r\n]+\r\n\Z')
                 self.assertEqual(sandbox.work_file.read_bytes(), WORK_BEFORE)
                 # The work file was never deleted nor written, so the
                 # scratch copy is a needless duplicate and goes.
@@ -50,7 +52,7 @@ class HeldFileTest(SandboxTestCase):
         with held_open(sandbox.target, sandbox.scratch_file, "r", "r"):
             result = sandbox.run()
 
-        self.assert_quiet_success(result)
+        self.assert_report(result, "EInOutError: I/O エラー 32")
         self.assertEqual(sandbox.work_file.read_bytes(), WORK_BEFORE)
         self.assertEqual(sandbox.scratch_file.read_bytes(), stale)
         self.assert_left_only(sandbox, WORK_FILE, SCRATCH_FILE)

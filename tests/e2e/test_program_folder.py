@@ -1,9 +1,10 @@
 """Where the program lives: an awkward folder name, and files that an earlier
 run left beside it."""
 
+import pathlib
 import unittest
 
-from sandbox import WORK_FILE, SandboxTestCase
+from sandbox import WORK_FILE, SandboxTestCase, target
 
 AWKWARD_FOLDER_NAMES = ["作業 フォルダ 1", "ｈｑ (hq) 表", "100% 完了 #1"]
 
@@ -44,6 +45,35 @@ class ProgramFolderTest(SandboxTestCase):
                 self.assert_quiet_success(result)
                 self.assertEqual(sandbox.work_file.read_bytes(), WORK_AFTER)
                 self.assert_left_only(sandbox, WORK_FILE)
+
+    @unittest.skipIf(target().is_windows,
+                     "Wine cannot start a program whose full name has more than 260 units")
+    def test_folder_whose_name_the_system_cuts_touches_no_work_file(self):
+        # A 120-unit folder under a 212-unit parent: the module name is cut
+        # inside the folder's own name, so its directory part is the parent.
+        sandbox = self.new_sandbox()
+        deep = sandbox.folder
+        while len(target().host_path(deep)) < 212 - 50:
+            deep = deep / ("p" * 50)
+        deep = deep / ("q" * (212 - len(target().host_path(deep)) - 1))
+        self.assertEqual(len(target().host_path(deep)), 212)
+        program_folder = deep / ("r" * 120)
+        program_folder.mkdir(parents=True)
+        program = program_folder / sandbox.program.name
+        sandbox.program.rename(program)
+        sandbox.program = program
+        sandbox.folder = program_folder
+        (deep / WORK_FILE).write_bytes(WORK_BEFORE)
+        sandbox.write_work_file(WORK_BEFORE)
+
+        result = sandbox.run()
+
+        self.assert_report(result, "EPathTooLongException: 指定されたパスが長すぎます")
+        self.assertEqual((deep / WORK_FILE).read_bytes(), WORK_BEFORE)
+        self.assertEqual(sandbox.work_file.read_bytes(), WORK_BEFORE)
+        self.assertEqual(sorted(entry.name for entry in deep.iterdir()),
+                         sorted([WORK_FILE, "r" * 120]))
+        self.assert_left_only(sandbox, WORK_FILE)
 
 
 if __name__ == "__main__":

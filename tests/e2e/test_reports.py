@@ -1,10 +1,22 @@
 """Runs that end in a report line on stdout instead of a rewritten work file."""
 
+import os
+import pathlib
+import re
 import unittest
 
-from sandbox import WORK_FILE, SandboxTestCase
+from sandbox import SCRATCH_FILE, WORK_FILE, SandboxTestCase, target
 
 FILE_NOT_FOUND = "EFileNotFoundException: 指定されたファイルが見つかりません"
+ACCESS_DENIED = "EInOutError: ファイルへのアクセスが拒否されました"
+
+HOST_BYTES = "一行目\r\n HQ\r\n".encode("cp932")
+REWRITTEN_BYTES = "一行目\r\nhd\r\n".encode("cp932")
+
+
+def program_version() -> str:
+    cmake_lists = pathlib.Path(__file__).resolve().parents[2] / "CMakeLists.txt"
+    return re.search(r"project\(hq2hd VERSION (\S+)", cmake_lists.read_text()).group(1)
 
 
 class ReportTest(SandboxTestCase):
@@ -31,6 +43,85 @@ class ReportTest(SandboxTestCase):
         self.assertEqual([entry.name for entry in sandbox.work_file.iterdir()], ["inner.txt"])
         self.assertEqual(inner.read_bytes(), b"hq\r\n")
         self.assert_left_only(sandbox, WORK_FILE)
+
+
+    def test_runs_that_cannot_finish_say_why(self):
+        def scratch_name_is_a_folder(sandbox):
+            sandbox.scratch_file.mkdir()
+            (sandbox.scratch_file / "inner.txt").write_bytes(b"x")
+
+        cases = [
+            # The scratch copy's name belongs to the program; a folder there stops the copy.
+            ("TEMP.TXT a folder", HOST_BYTES, scratch_name_is_a_folder, ACCESS_DENIED,
+             {WORK_FILE, SCRATCH_FILE}),
+        ]
+        # A body after a UTF-8 mark that is not UTF-8 comes back as it was.
+        not_utf8 = [b"\xEF\xBB\xBFa\xFF\r\nhq\r\n", b"\xEF\xBB\xBFhq\r\n\xED\xA0\x80\r\n",
+                    b"\xEF\xBB\xBFhq\r\n\xE3\x81"]
+        cases += [(f"not UTF-8 after the mark: {body.hex(' ')}", body, lambda sandbox: None,
+                   "EEncodingError: UTF-8 として読み取れないバイトがあります", {WORK_FILE})
+                  for body in not_utf8]
+        for case, host_bytes, arrange, report, left in cases:
+            with self.subTest(case):
+                sandbox = self.new_sandbox()
+                sandbox.write_work_file(host_bytes)
+                arrange(sandbox)
+                self.assert_report(sandbox.run(), report)
+                self.assertEqual(sandbox.work_file.read_bytes(), host_bytes)
+                self.assert_left_only(sandbox, *left)
+
+    @unittest.skipIf(target().is_windows, "permission bits are a Linux matter")
+    def test_read_only_work_file_and_folder_for_a_user_without_rights(self):
+        user = "nobody" if os.geteuid() == 0 else None
+        cases = [
+            ("read-only work file", lambda sandbox: sandbox.work_file.chmod(0o444),
+             rf'EFCreateError: ファイル "(?P<folder>.+)/{WORK_FILE}" を作成できません。.+'),
+            ("read-only folder", lambda sandbox: sandbox.folder.chmod(0o555),
+             re.escape(ACCESS_DENIED)),
+        ]
+        for case, arrange, report in cases:
+            with self.subTest(case):
+                sandbox = self.new_sandbox_for(user) if user else self.new_sandbox()
+                sandbox.write_work_file(HOST_BYTES)
+                if user:
+                    os.chown(sandbox.work_file, os.stat(sandbox.folder).st_uid, -1)
+                arrange(sandbox)
+                result = sandbox.run(user=user)
+                sandbox.folder.chmod(0o755)
+                self.assertEqual(result.exit_code, 0)
+                self.assertEqual(result.stderr, b"")
+                line = result.stdout.decode("cp932")
+                match = re.fullmatch(report + "\r\n", line)
+                self.assertIsNotNone(match, line)
+                if "folder" in match.groupdict():
+                    self.assertEqual(match["folder"], str(sandbox.folder))
+                self.assertEqual(sandbox.work_file.read_bytes(), HOST_BYTES)
+                self.assert_left_only(sandbox, WORK_FILE)
+
+    def test_a_person_typing_one_question_gets_an_answer_and_no_file_is_touched(self):
+        usage_start = "使い方: hq2hd".encode("cp932")
+        cases = [
+            (("--version",), f"hq2hd {program_version()}\r\n".encode("cp932")),
+            (("--help",), usage_start),
+            (("/?",), usage_start if target().is_windows else None),
+            # Anything else is ignored, as hosts start the program without arguments.
+            (("--version", "--help"), None),
+            (("-v",), None),
+        ]
+        for args, answer in cases:
+            with self.subTest(" ".join(args)):
+                sandbox = self.new_sandbox()
+                sandbox.write_work_file(HOST_BYTES)
+                result = sandbox.run(args=args)
+                if answer is None:
+                    self.assert_quiet_success(result)
+                    self.assertEqual(sandbox.work_file.read_bytes(), REWRITTEN_BYTES)
+                else:
+                    self.assertEqual(result.exit_code, 0)
+                    self.assertTrue(result.stdout.startswith(answer), result.stdout)
+                    self.assertTrue(result.stdout.endswith(b"\r\n"))
+                    self.assertEqual(sandbox.work_file.read_bytes(), HOST_BYTES)
+                self.assert_left_only(sandbox, WORK_FILE)
 
 
 if __name__ == "__main__":

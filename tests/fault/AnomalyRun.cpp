@@ -126,7 +126,15 @@ std::string SingleFaultBreach(const WorkFileCase& workFile, const RunOutcome& ou
     return std::to_string(outcome.handlesLeftOpen) + " handle(s) left open";
   if (std::string problem = ReportLineProblem(outcome.stdoutBytes); !problem.empty())
     return problem;
-  return {};
+  return SilenceProblem(workFile, outcome);
+}
+
+std::string SilenceProblem(const WorkFileCase& workFile, const RunOutcome& outcome) {
+  // Silence tells the host that its work file was rewritten.
+  const bool rewritten =
+      outcome.workBytes && *outcome.workBytes == workFile.expectedBytes && workFile.report.empty();
+  if (rewritten || !outcome.stdoutBytes.empty()) return {};
+  return "the work file was not rewritten, and nothing was reported";
 }
 
 std::string SurvivalBreach(const WorkFileCase& workFile, const RunOutcome& outcome) {

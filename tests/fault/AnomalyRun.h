@@ -58,6 +58,8 @@ std::string ReportLineProblem(const std::string& stdoutBytes);
 // After one fault: the work file holds the host's bytes or the expected ones,
 // every handle was closed, the output is at most one report line.
 std::string SingleFaultBreach(const WorkFileCase& workFile, const RunOutcome& outcome);
+// A run that did not rewrite the work file printed a report.
+std::string SilenceProblem(const WorkFileCase& workFile, const RunOutcome& outcome);
 
 // After several faults or a crash: the host's bytes or the expected ones are
 // in the work file or in the scratch copy.

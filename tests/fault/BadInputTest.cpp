@@ -133,10 +133,21 @@ const OddWorkFile oddWorkFiles[] = {
        WriteBytes(folder / "JWC_TEMP.TXT", hostBytes);
        platform.RefuseWrites();
      },
-     u"",
+     u"EInOutError: ファイルへのアクセスが拒否されました",
      [](const fs::path& folder) {
        EXPECT_EQ(ReadBytes(folder / "JWC_TEMP.TXT"), hostBytes);
        EXPECT_FALSE(fs::exists(fs::symlink_status(folder / "TEMP.TXT")));
+     }},
+    // The scratch copy's name is the program's: a folder there stops the copy.
+    {"ScratchNameIsAFolder",
+     [](const fs::path& folder, CountingPlatform&) {
+       WriteBytes(folder / "JWC_TEMP.TXT", hostBytes);
+       fs::create_directory(folder / "TEMP.TXT");
+     },
+     u"EInOutError: ファイルへのアクセスが拒否されました",
+     [](const fs::path& folder) {
+       EXPECT_EQ(ReadBytes(folder / "JWC_TEMP.TXT"), hostBytes);
+       EXPECT_TRUE(fs::is_directory(fs::symlink_status(folder / "TEMP.TXT")));
      }},
 };
 

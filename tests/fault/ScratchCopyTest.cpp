@@ -86,7 +86,8 @@ TEST(ScratchCopyRestore, RefusedRenameIsFollowedByACopy) {
   EXPECT_EQ(*outcome.workBytes, invalidUtf8.hostBytes);
   ASSERT_TRUE(outcome.scratchBytes.has_value());
   EXPECT_EQ(*outcome.scratchBytes, invalidUtf8.hostBytes);
-  EXPECT_EQ(outcome.stdoutBytes, "");
+  EXPECT_EQ(outcome.stdoutBytes,
+            ReportLineBytes(u"EEncodingError: UTF-8 として読み取れないバイトがあります"));
   EXPECT_EQ(outcome.handlesLeftOpen, 0u);
 }
 

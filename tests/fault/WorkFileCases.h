@@ -13,6 +13,8 @@ struct WorkFileCase {
   std::string expectedBytes;
   // Small enough to try every pair of faults on.
   bool small;
+  // What a run without faults reports: nothing, unless the file is unreadable.
+  std::u16string report = {};
 };
 
 const std::vector<WorkFileCase>& WorkFileCases();

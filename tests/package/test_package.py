@@ -29,7 +29,8 @@ UTF8_NAME_FLAG = 0x800
 FIXED_EPOCH = 1700000000  # 2023-11-14 22:13:20 UTC
 RUN_TIMEOUT_SECONDS = 300
 
-# Every report line a user may meet; the guide explains each one.
+# Every fixed report line a user may meet (and the start of those the system's
+# text completes); the guide and the README's Japanese section explain each.
 REPORT_LINES = [
     "EFileNotFoundException: 指定されたファイルが見つかりません",
     "EPathTooLongException: 指定されたパスが長すぎます",
@@ -38,7 +39,18 @@ REPORT_LINES = [
     "ENotSupportedException: パスの形式がサポートされていません",
     "EArgumentException: パスに無効な文字が含まれています",
     "EOutOfMemory: メモリが足りません",
+    "EInOutError: ファイルへのアクセスが拒否されました",
+    "EInOutError: ディスクがいっぱいです",
+    "EInOutError: I/O エラー 112",
+    "EInOutError: ファイルの末尾以降を読み取りました",
+    "EInOutError: ファイルが大きすぎます",
+    "EEncodingError: UTF-8 として読み取れないバイトがあります",
+    "EWriteError: ストリームへの書き込みエラー",
+    "EOSError: システム エラー。コード: ",
+    "EFOpenError: ファイル ",
+    "EFCreateError: ファイル ",
 ]
+README = pathlib.Path(__file__).resolve().parents[2] / "README.md"
 
 # (case, work file before the run or None, work file after it or None, stdout)
 RUN_CASES = [
@@ -132,6 +144,10 @@ class PackageTest(unittest.TestCase):
             with self.subTest(text):
                 self.assertIn(text, guide)
         self.assertNotIn("@", guide)  # every placeholder was filled in
+        japanese_readme = README.read_text(encoding="utf-8").split("## 日本語")[1]
+        for line in REPORT_LINES:
+            with self.subTest("README", report=line):
+                self.assertIn(line, japanese_readme)
 
     def test_license_is_mit_with_crlf(self):
         text = self.contents[LICENSE_NAME]

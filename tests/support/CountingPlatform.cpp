@@ -257,7 +257,11 @@ void CountingPlatform::Note(const char* outcome) {
 }
 
 Text CountingPlatform::ModuleFileName() {
-  return moduleFileName.empty() ? Inner().ModuleFileName() : moduleFileName;
+  if (moduleFileName.empty()) return Inner().ModuleFileName();
+  // As the backends do: a longer name arrives cut, and says so.
+  constexpr std::size_t limit = 260;
+  SetLastError(moduleFileName.size() > limit ? error::InsufficientBuffer : error::Success);
+  return moduleFileName.substr(0, limit);
 }
 
 std::uint32_t CountingPlatform::AnsiCodePage() {

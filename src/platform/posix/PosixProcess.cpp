@@ -61,10 +61,9 @@ Text PosixPlatform::ModuleFileName() {
     }
     if (static_cast<std::size_t>(length) < buffer.size()) {
       Text name = DecodeName(std::string_view(buffer.data(), static_cast<std::size_t>(length)));
-      if (name.size() > kMaxModuleNameUnits) {
-        name.resize(kMaxModuleNameUnits);
-        StoreLastError(error::InsufficientBuffer);
-      }
+      const bool cut = name.size() > kMaxModuleNameUnits;
+      if (cut) name.resize(kMaxModuleNameUnits);
+      StoreLastError(cut ? error::InsufficientBuffer : error::Success);
       return name;
     }
     buffer.resize(buffer.size() * 2);

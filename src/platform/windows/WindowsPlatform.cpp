@@ -37,6 +37,12 @@ using LocalText = std::unique_ptr<wchar_t, LocalFreer>;
 Text WindowsPlatform::ModuleFileName() {
   wchar_t buffer[ModuleNameBufferLength] = {};
   const DWORD length = ::GetModuleFileNameW(nullptr, buffer, ModuleNameBufferLength);
+  // A name that fills the buffer was cut; older systems say so only by the
+  // length, newer ones by the last error as well.
+  if (length >= ModuleNameBufferLength)
+    ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+  else if (length != 0)
+    ::SetLastError(ERROR_SUCCESS);
   return Text(AsUnits(buffer), std::min<std::size_t>(length, ModuleNameMaxLength));
 }
 

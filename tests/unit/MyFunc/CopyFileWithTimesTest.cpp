@@ -154,13 +154,31 @@ TEST_F(CopyTest, RefusedBlockWriteOrFlushDeletesDestination) {
   }
 }
 
-TEST_F(CopyTest, ShortWriteEndsTheLoopIncomplete) {
+// The destination is always made new: a name that another program puts there
+// between the removal and the create is removed again (the run's table shows
+// the copy giving up when it keeps coming back).
+TEST_F(CopyTest, DestinationNameThatReappearsOnceIsRemovedAndCreatedAgain) {
+  WriteBytes(Source(), "abc");
+  platform_.createFaultName = u"dst.txt";
+  platform_.createFault = {1, 80};
+  EXPECT_TRUE(Copy().completed);
+  EXPECT_EQ(ReadBytes(Destination()), "abc");
+}
+
+// A write that takes less than it was given has lost bytes: the disk is full.
+TEST_F(CopyTest, ShortWriteEndsTheLoopIncompleteAsDiskFull) {
   WriteBytes(Source(), Pattern(10000));
   platform_.shortWriteAt = 1;
   CopyOutcome outcome = Copy();
   EXPECT_FALSE(outcome.completed);
   EXPECT_TRUE(outcome.destinationCreated);
-  EXPECT_EQ(ReadBytes(Destination()), Pattern(2048));
+  EXPECT_FALSE(std::filesystem::exists(Destination()));
+  try {
+    std::rethrow_exception(outcome.failure);
+  } catch (const EInOutError& failure) {
+    EXPECT_EQ(failure.ErrorCode(), 101);
+    EXPECT_EQ(failure.Message(), u"ディスクがいっぱいです");
+  }
 }
 
 TEST_F(CopyTest, FailedDestinationCloseIsIncompleteAndAbsorbed) {

@@ -33,70 +33,112 @@ constexpr int copyReads = 2, copyWrites = 2;
 struct FaultCase {
   const char* name;
   void (*arrange)(CountingPlatform&);
+  // The report line, or its start where the system's own text follows.
+  const char16_t* report;
+  bool systemTextFollows = false;
 };
 
 class RunDriverFaultTest : public RunFixture, public ::testing::WithParamInterface<FaultCase> {};
 
-TEST_P(RunDriverFaultTest, HostBytesStayInWorkFileSilently) {
+// Nothing printed would tell the host that its file was rewritten: every run
+// that ends without it says why, once the host's bytes are back.
+TEST_P(RunDriverFaultTest, HostBytesStayInWorkFileAndTheFailureIsReported) {
   WriteBytes(WorkFile(), hostBytes);
   GetParam().arrange(platform_);
   Run();
   EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
   EXPECT_EQ(Listing(), onlyWorkFile);
-  EXPECT_EQ(platform_.stdoutBytes, "");
+  const std::string line = ReportBytes(GetParam().report);
+  if (GetParam().systemTextFollows) {
+    EXPECT_TRUE(platform_.stdoutBytes.starts_with(line.substr(0, line.size() - 2)))
+        << platform_.stdoutBytes;
+    EXPECT_GT(platform_.stdoutBytes.size(), line.size());
+    EXPECT_TRUE(platform_.stdoutBytes.ends_with("\r\n"));
+  } else {
+    EXPECT_EQ(platform_.stdoutBytes, line);
+  }
 }
+
+constexpr const char16_t* writeError = u"EWriteError: ストリームへの書き込みエラー";
 
 const FaultCase faultCases[] = {
     // The copy stops short: the work file was never deleted.
-    {"CopyWriteShort", [](CountingPlatform& p) { p.shortWriteAt = 1; }},
+    {"CopyWriteShort", [](CountingPlatform& p) { p.shortWriteAt = 1; },
+     u"EInOutError: ディスクがいっぱいです"},
     {"CopyWriteDiskFull",
      [](CountingPlatform& p) {
        p.writeFault = {1, 112};
-     }},
+     },
+     u"EInOutError: I/O エラー 112"},
     {"CopyReadFails",
      [](CountingPlatform& p) {
        p.readFault = {1, 23};
-     }},
+     },
+     u"EInOutError: I/O エラー 23"},
+    // A failed close reports 1, not the system's code.
     {"ScratchCloseFails",
      [](CountingPlatform& p) {
        p.closeFault = {1, 5};
-     }},
+     },
+     u"EInOutError: I/O エラー 1"},
+    {"ScratchCannotBeCreated",
+     [](CountingPlatform& p) {
+       p.createFaultName = u"TEMP.TXT";
+       p.createFault = {1, 5};
+     },
+     u"EInOutError: ファイルへのアクセスが拒否されました"},
+    // A name planted between the removal and the create, again and again.
+    {"ScratchNameKeepsReappearing",
+     [](CountingPlatform& p) {
+       p.createFaultName = u"TEMP.TXT";
+       p.createFault = {1, 80, true};
+     },
+     u"EInOutError: I/O エラー 80"},
     // The scratch copy's bytes, or its name, may not be on the disk.
     {"ScratchFlushFails",
      [](CountingPlatform& p) {
        p.flushFault = {1, 112};
-     }},
+     },
+     u"EInOutError: I/O エラー 112"},
     {"ScratchNameFlushFails",
      [](CountingPlatform& p) {
        p.folderFlushFault = {1, 1117};
-     }},
+     },
+     u"EOSError: システム エラー。コード: 1117。", true},
     // The work file is gone when these happen: the scratch copy is put back.
     {"LoadReadFails",
      [](CountingPlatform& p) {
        p.readFault = {copyReads + 1, 38};
-     }},
-    {"LoadReadShort", [](CountingPlatform& p) { p.shortReadAt = copyReads + 1; }},
-    {"LoadFileTooLarge", [](CountingPlatform& p) { p.reportedSize = 0x80000000ull; }},
+     },
+     u"EInOutError: I/O エラー 38"},
+    {"LoadReadShort", [](CountingPlatform& p) { p.shortReadAt = copyReads + 1; },
+     u"EInOutError: ファイルの末尾以降を読み取りました"},
+    {"LoadFileTooLarge", [](CountingPlatform& p) { p.reportedSize = 0x80000000ull; },
+     u"EInOutError: ファイルが大きすぎます"},
     {"LoadOpenFails",
      [](CountingPlatform& p) {
        p.createFaultName = u"TEMP.TXT";
        // The scratch copy is opened by the copy's create, by its three time
        // writes, and then by the codec.
        p.createFault = {5, 32};
-     }},
+     },
+     u"EFOpenError: ファイル ", true},
     {"SaveWriteFails",
      [](CountingPlatform& p) {
        p.writeFault = {copyWrites + 1, 112, true};
-     }},
+     },
+     writeError},
     {"SaveFlushFails",
      [](CountingPlatform& p) {
        p.flushFault = {2, 1117};
-     }},
+     },
+     writeError},
     {"SaveWriteShortThenFails",
      [](CountingPlatform& p) {
        p.shortWriteAt = copyWrites + 1;
        p.writeFault = {copyWrites + 2, 112, true};
-     }},
+     },
+     writeError},
     // Another program holds the work file, so it is neither deleted nor
     // written: the scratch copy is only a duplicate and goes.
     {"WorkFileHeldThroughout",
@@ -104,17 +146,26 @@ const FaultCase faultCases[] = {
        p.deleteFault = {1, 32};
        p.createFaultName = u"JWC_TEMP.TXT";
        p.createFault = {2, 32};
-     }},
+     },
+     u"EFCreateError: ファイル \"", true},
     {"WorkFileNotDeletedThenWriteFails",
      [](CountingPlatform& p) {
        p.deleteFault = {1, 5};
        p.writeFault = {copyWrites + 1, 112, true};
-     }},
+     },
+     writeError},
+    // A read-only work file: neither deleted nor opened for writing.
     {"SaveCreateFails",
      [](CountingPlatform& p) {
+       p.deleteFault = {1, 5};
        p.createFaultName = u"JWC_TEMP.TXT";
        p.createFault = {2, 5};
-     }},
+     },
+     u"EFCreateError: ファイル \"", true},
+    // A program folder whose name the platform had to cut: nothing is touched.
+    {"ModuleNameCut",
+     [](CountingPlatform& p) { p.moduleFileName.insert(0, 300 - p.moduleFileName.size(), u'x'); },
+     u"EPathTooLongException: 指定されたパスが長すぎます"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Faults, RunDriverFaultTest, ::testing::ValuesIn(faultCases),
@@ -194,7 +245,7 @@ TEST_F(RunFixture, StaleScratchCopyThatCannotBeCreatedIsNeverTakenForTheHostsDat
   Run();
   EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
   EXPECT_EQ(ReadBytes(ScratchFile()), stale);
-  EXPECT_EQ(platform_.stdoutBytes, "");
+  EXPECT_TRUE(platform_.stdoutBytes.starts_with("EInOutError: ")) << platform_.stdoutBytes;
 }
 
 TEST_F(RunFixture, ScratchNameThatIsAHardLinkToTheWorkFileIsReplaced) {
@@ -207,7 +258,7 @@ TEST_F(RunFixture, ScratchNameThatIsAHardLinkToTheWorkFileIsReplaced) {
   // The copy holds the work file open, so Windows refuses to delete its other
   // name: the copy stops and the work file is left as it was.
   EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
-  EXPECT_EQ(platform_.stdoutBytes, "");
+  EXPECT_EQ(platform_.stdoutBytes, ReportBytes(u"EInOutError: I/O エラー 32"));
 #else
   EXPECT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
   EXPECT_EQ(Listing(), onlyWorkFile);
@@ -257,7 +308,8 @@ TEST_F(RunFixture, InvalidUtf8AfterMarkGivesTheFileBack) {
   Run();
   EXPECT_EQ(ReadBytes(WorkFile()), invalid);
   EXPECT_EQ(Listing(), onlyWorkFile);
-  EXPECT_EQ(platform_.stdoutBytes, "");
+  EXPECT_EQ(platform_.stdoutBytes,
+            ReportBytes(u"EEncodingError: UTF-8 として読み取れないバイトがあります"));
 }
 
 TEST_F(RunFixture, RestoreRefusedLeavesHostBytesInScratchCopy) {
@@ -279,7 +331,7 @@ TEST_F(RunFixture, RefusedRenameIsFollowedByACopyBack) {
   Run();
   EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
   EXPECT_EQ(ReadBytes(ScratchFile()), hostBytes);
-  EXPECT_EQ(platform_.stdoutBytes, "");
+  EXPECT_EQ(platform_.stdoutBytes, ReportBytes(u"EInOutError: I/O エラー 23"));
 }
 
 TEST_F(RunFixture, MissingWorkFileIsReportedAndNothingIsCreated) {
