@@ -1,9 +1,10 @@
 // The stages of one run, each on its own, over the work files that
 // make_work_files.py writes: a slow run can then be traced to its stage.
 // Every stage reports the work file's bytes per second, so the figures of
-// different stages compare directly. Both files take the byte form in a
-// run (Check, Lines, ByteRule, WritePass); the text path's stages (Decode,
-// Split, Rule, BuildOutput, Encode) are what a UTF-16 file goes through.
+// different stages compare directly. Stream is the run's one pass from the
+// scratch copy to the work file; the others are the stages of the whole-file
+// codec: its byte form (Check, Lines, ByteRule, WritePass) and its text path
+// (Decode, Split, Rule, BuildOutput, Encode).
 //
 //   codec_benchmarks DATA_FOLDER [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
@@ -17,6 +18,7 @@
 #include "WorkFileData.h"
 #include "app/RewriteRule.h"
 #include "codec/ByteForm.h"
+#include "codec/StreamRewrite.h"
 #include "codec/TextFile.h"
 
 namespace hq2hd::bench {
@@ -146,6 +148,16 @@ void Save(benchmark::State& state, WorkFileKind kind) {
   CountFileBytes(state, data);
 }
 
+// The run's own step: the one pass from the scratch copy to the work file.
+void Stream(benchmark::State& state, WorkFileKind kind) {
+  const WorkFileData& data = Data(kind);
+  const Text source = data.file.u16string();
+  ScratchFolder folder;
+  const Text path = folder.Name("JWC_TEMP.TXT");
+  for (auto _ : state) StreamRewrite(source, path, HqLineRule, [] {});
+  CountFileBytes(state, data);
+}
+
 // Reading, mark detection and the check that keeps the bytes.
 void Load(benchmark::State& state, WorkFileKind kind) {
   const WorkFileData& data = Data(kind);
@@ -176,6 +188,8 @@ void Copy(benchmark::State& state, WorkFileKind kind) {
 
 // In the order of a run.
 BENCHMARK_CAPTURE(Copy, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Stream, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Stream, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Load, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Load, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Check, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);

@@ -11,6 +11,17 @@ that hq2hd rewrites to "hd" ("hq" in any case, with blanks and control
 characters around it) and lines that only look like them ("hq1", "h q",
 full-width "ｈｑ", "hqhq"), all ending in CR LF as the host writes them.
 The code page 932 file has no byte-order mark; the UTF-8 file starts with one.
+
+With --extra, also files that test what the run holds in memory, each with
+its .expected:
+
+  utf16le.txt / utf16be.txt    the UTF-8 file's text as UTF-16 with a mark;
+                               written back in code page 932
+  cp932-invalid.txt            the code page 932 file with a line of an invalid
+                               pair (85 40) after every so many lines, 200 in
+                               all; it comes back as its own bytes
+  long-line.txt                one line of the full size, of "あ" in code page 932
+  blank-hq-line.txt            one line of the full size, of blanks around "hq"
 """
 
 import argparse
@@ -151,11 +162,13 @@ def main() -> int:
     parser.add_argument("folder", help="where the files are written")
     parser.add_argument("--size-mib", type=int, default=64, help="size of each work file")
     parser.add_argument("--seed", type=int, default=SEED)
+    parser.add_argument("--size-bytes", type=int, help="size of each work file, in bytes")
     parser.add_argument("--only", choices=["cp932", "utf8"],
                         help="write only this file (the large runs need only one)")
+    parser.add_argument("--extra", action="store_true", help="also the files of the memory targets")
     args = parser.parse_args()
     os.makedirs(args.folder, exist_ok=True)
-    size = args.size_mib * 1024 * 1024
+    size = args.size_bytes or args.size_mib * 1024 * 1024
     for name, encoding, mark, offset in (("cp932", "cp932", b"", 0),
                                          ("utf8", "utf-8", b"\xef\xbb\xbf", 1)):
         if args.only and name != args.only:
@@ -163,7 +176,41 @@ def main() -> int:
         summary = write_files(args.folder, name, encoding, mark, size, args.seed + offset)
         details = ", ".join(f"{key} {value}" for key, value in summary.items() if key != "file")
         print(f"{summary['file']}: {size} bytes, {details}")
+    if args.extra:
+        write_extra_files(args.folder, size)
     return 0
+
+
+def write_extra_files(folder: str, size: int) -> None:
+    def path(name: str) -> str:
+        return os.path.join(folder, name)
+
+    def write(name: str, source: bytes, expected: bytes) -> None:
+        with open(path(f"{name}.txt"), "wb") as out:
+            out.write(source)
+        with open(path(f"{name}.expected"), "wb") as out:
+            out.write(expected)
+        print(f"{path(name + '.txt')}: {len(source)} bytes")
+
+    with open(path("utf8.txt"), "rb") as source, open(path("utf8.expected"), "rb") as expected:
+        text = source.read().decode("utf-8-sig")
+        written = expected.read().decode("utf-8-sig").encode("cp932")
+    write("utf16le", b"\xff\xfe" + text.encode("utf-16-le"), written)
+    write("utf16be", b"\xfe\xff" + text.encode("utf-16-be"), written)
+    del text, written
+    with open(path("cp932.txt"), "rb") as source, open(path("cp932.expected"), "rb") as expected:
+        lines = source.read().split(b"\r\n")
+        results = expected.read().split(b"\r\n")
+    step = max(len(lines) // 201, 1)
+    for at in range(step * 200, 0, -step):
+        lines.insert(at, b"\x85\x40")
+        results.insert(at, b"\x85\x40")
+    write("cp932-invalid", b"\r\n".join(lines), b"\r\n".join(results))
+    del lines, results
+    line = b"\x82\xa0" * ((size - 2) // 2)
+    write("long-line", line + b"\r\n", line + b"\r\n")
+    half = (size - 4) // 2
+    write("blank-hq-line", b" " * half + b"hq" + b"\t" * (size - 4 - half) + b"\r\n", b"hd\r\n")
 
 
 if __name__ == "__main__":

@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
 # Measures the Linux hq2hd on 64 MiB work files (code page 932, and UTF-8 with
 # a byte-order mark) against the floor (bench/io_floor.c: the input and output
-# that a run must do, nothing else) and sed -i (a one-line tool that rewrites
-# in place); its peak memory against the file, also for a UTF-16 work file; an
-# empty work file against cp of an empty file. Prints the medians, the ratios
-# and PASS or FAIL for each target.
+# that a run must do, nothing else) and sed -i (a one-line tool that rewrites in
+# place), with its user CPU time and peak memory; the same text as UTF-16 LE and
+# BE against the floor on that file; the peak memory of an invalid code page
+# 932 file, of one line of the full size, and of one blank line of that size
+# around hq; an empty work file against cp of an empty file. Prints the
+# medians, the ratios and PASS or FAIL for each target.
 #
 # Usage: bench/run.sh [options]
 #   --runs N        timed runs of each command after the warm-up (default 5)
 #   --empty-runs N  timed runs for the empty file (default 101; each takes ~1 ms)
 #   --size-mib N    size of each work file (default 64)
 #   --strict        exit 1 when a target is missed
-#   --wine          also the figures of the win32 and win64 hq2hd.exe under
-#                   Wine, for information
+#   --wine          also the win32 and win64 hq2hd.exe under Wine, each
+#                   against the floor built for Windows (kernel32)
 #   --large         also the growth from 16 MiB to 1 GiB, and the largest work
-#                   files: 2047 MiB for the Linux program and the win64 exe,
-#                   1.5 GiB for the win32 exe under Wine (needs about 9 GiB
-#                   free in TMPDIR and several minutes)
+#                   file the format allows (2^31 - 1 bytes) through the Linux
+#                   program, the win64 and the win32 exe under Wine (needs
+#                   about 9 GiB free in TMPDIR and several minutes)
 #   --micro         also the stage benchmarks (codec_benchmarks) on the same files
 #   --keep          keep the generated files and print where they are
 #
@@ -91,18 +93,9 @@ data="$work/data"
 run="$work/run"
 
 echo "Generating ${size_mib} MiB work files"
-python3 "$ROOT/bench/make_work_files.py" "$data" --size-mib "$size_mib" | sed 's/^/  /'
+python3 "$ROOT/bench/make_work_files.py" "$data" --size-mib "$size_mib" --extra | sed 's/^/  /'
 : >"$data/empty.txt"
 : >"$data/empty.expected"
-# The same text as UTF-16 with a mark, which takes the text path and comes
-# back in code page 932.
-python3 - "$data" <<'PYTHON'
-import pathlib, sys
-data = pathlib.Path(sys.argv[1])
-text = (data / "utf8.txt").read_bytes().decode("utf-8-sig")
-(data / "utf16.txt").write_bytes(text.encode("utf-16"))
-(data / "utf16.expected").write_bytes((data / "utf8.expected").read_bytes().decode("utf-8-sig").encode("cp932"))
-PYTHON
 
 # --- measuring ---------------------------------------------------------------
 
@@ -177,15 +170,15 @@ timed_run() {
 }
 
 # Runs TOOL once on FILE under /usr/bin/time -v and prints its peak resident
-# memory in KiB, then its user plus system time in seconds.
+# memory in KiB, its user plus system time and its user time in seconds.
 measured_run() {
   local tool="$1" file="$2"
   local -a cmd
   set_command "$tool" "$file"
   /usr/bin/time -v -o "$work/time.txt" "${cmd[@]}" >/dev/null 2>&1
   awk -F': ' '/Maximum resident set size/ { rss = $2 }
-              /User time/ { cpu += $2 } /System time/ { cpu += $2 }
-              END { print rss, cpu }' "$work/time.txt"
+              /User time/ { cpu += $2; user = $2 } /System time/ { cpu += $2 }
+              END { print rss, cpu, user }' "$work/time.txt"
 }
 
 # The warm-up run of the program on FILE, which must leave EXPECTED behind.
@@ -208,8 +201,8 @@ warm_up_program() {
 }
 
 # Medians per tool: wall time in microseconds, peak resident memory in KiB,
-# user plus system time in seconds.
-declare -A wall rss cpu
+# user plus system time and user time in seconds.
+declare -A wall rss cpu user
 
 # Fills wall, rss and cpu with the medians over COUNT runs of each TOOL on
 # FILE; the tools take turns, so a busy machine slows them alike.
@@ -221,6 +214,7 @@ measure() {
     : >"$work/wall.$tool"
     : >"$work/rss.$tool"
     : >"$work/cpu.$tool"
+    : >"$work/user.$tool"
     prepare "$tool" "$file"
     timed_run "$tool" "$file" >/dev/null
   done
@@ -233,15 +227,17 @@ measure() {
   for ((i = 0; i < (count < 5 ? count : 5); i++)); do
     for tool in "${tools[@]}"; do
       prepare "$tool" "$file"
-      read -r rss cpu < <(measured_run "$tool" "$file")
+      read -r rss cpu user_s < <(measured_run "$tool" "$file")
       echo "$rss" >>"$work/rss.$tool"
       echo "$cpu" >>"$work/cpu.$tool"
+      echo "$user_s" >>"$work/user.$tool"
     done
   done
   for tool in "${tools[@]}"; do
     wall[$tool]=$(median <"$work/wall.$tool")
     rss[$tool]=$(median <"$work/rss.$tool")
     cpu[$tool]=$(median <"$work/cpu.$tool")
+    user[$tool]=$(median <"$work/user.$tool")
   done
 }
 
@@ -269,44 +265,79 @@ file_bytes() { stat -c %s "$1"; }
 
 mib() { awk -v kib="$1" 'BEGIN { printf "%.0f", kib / 1024 }'; }
 
+# Prints PASS or FAIL for peak memory: NAME, peak in KiB, largest allowed MiB.
+check_peak() {
+  local name="$1" kib="$2" limit="$3" verdict=PASS
+  if (( kib > limit * 1024 )); then
+    verdict=FAIL
+    failures=$((failures + 1))
+  fi
+  printf '  %s  %-44s %5sMiB (at most %sMiB)\n' "$verdict" "$name" "$(mib "$kib")" "$limit"
+}
+
+# Prints PASS or FAIL for the program's user CPU time: seconds, largest ms.
+check_user() {
+  local seconds="$1" limit="$2" verdict=PASS ms
+  ms=$(awk -v s="$seconds" 'BEGIN { printf "%.0f", s * 1000 }')
+  if (( ms > limit )); then
+    verdict=FAIL
+    failures=$((failures + 1))
+  fi
+  printf '  %s  %-44s %6sms (at most %sms)\n' "$verdict" "user CPU time of hq2hd" "$ms" "$limit"
+}
+
 report_large() {
   local label="$1" name="$2"
   local file="$data/$name.txt"
   warm_up_program "$PROGRAM" "$file" "$data/$name.expected"
   measure "$file" "$runs" hq2hd floor sed
-  local bytes vs_floor vs_sed vs_file
+  local bytes vs_floor vs_sed
   bytes=$(file_bytes "$file")
   vs_floor=$(ratio "${wall[hq2hd]}" "${wall[floor]}")
   vs_sed=$(ratio "${wall[hq2hd]}" "${wall[sed]}")
-  vs_file=$(ratio "$((rss[hq2hd] * 1024))" "$bytes")
   echo "${size_mib}MiB $label: hq2hd $(seconds "${wall[hq2hd]}"), floor $(seconds "${wall[floor]}")" \
     "(${vs_floor}x), sed $(seconds "${wall[sed]}") (${vs_sed}x); peak $(mib "${rss[hq2hd]}")MiB" \
-    "(${vs_file}x file)"
-  echo "  cpu (user+sys): hq2hd ${cpu[hq2hd]}s, floor ${cpu[floor]}s, sed ${cpu[sed]}s;" \
-    "peak of floor $(mib "${rss[floor]}")MiB, sed $(mib "${rss[sed]}")MiB"
-  check "wall time at most 1.3 times the floor" "$vs_floor" 1.3
+    "($(ratio "$((rss[hq2hd] * 1024))" "$bytes")x file)"
+  echo "  cpu (user+sys): hq2hd ${cpu[hq2hd]}s (user ${user[hq2hd]}s), floor ${cpu[floor]}s," \
+    "sed ${cpu[sed]}s; peak of floor $(mib "${rss[floor]}")MiB, sed $(mib "${rss[sed]}")MiB"
+  check "wall time at most 1.2 times the floor" "$vs_floor" 1.2
+  check_user "${user[hq2hd]}" 40
   check "wall time at most half of sed -i" "$vs_sed" 0.5
   echo "        (the floor itself is $(ratio "${wall[floor]}" "${wall[sed]}")x sed -i: sed neither" \
     "copies nor flushes)"
-  check "peak resident memory at most 1.25 times the file" "$vs_file" 1.25
+  check_peak "peak resident memory" "${rss[hq2hd]}" 16
 }
 
-# UTF-16 takes the text path: its peak memory only, against the file.
+# The same text as UTF-16: against the floor on that file, and its peak memory.
 report_utf16() {
-  local file="$data/utf16.txt" i
-  warm_up_program "$PROGRAM" "$file" "$data/utf16.expected"
-  : >"$work/rss.utf16"
+  local label="$1" name="$2" file="$data/$2.txt" vs_floor
+  warm_up_program "$PROGRAM" "$file" "$data/$name.expected"
+  measure "$file" "$runs" hq2hd floor
+  vs_floor=$(ratio "${wall[hq2hd]}" "${wall[floor]}")
+  echo "$label ($(($(file_bytes "$file") / 1048576))MiB): hq2hd $(seconds "${wall[hq2hd]}")," \
+    "floor $(seconds "${wall[floor]}") (${vs_floor}x); user ${user[hq2hd]}s;" \
+    "peak $(mib "${rss[hq2hd]}")MiB"
+  check "wall time at most 1.5 times the floor" "$vs_floor" 1.5
+  check_peak "peak resident memory" "${rss[hq2hd]}" 16
+}
+
+# Peak memory alone, median of 3 runs; LIMIT in MiB, none: the figure only.
+report_peak() {
+  local label="$1" name="$2" limit="${3:-}" file="$data/$2.txt" i peak
+  warm_up_program "$PROGRAM" "$file" "$data/$name.expected"
+  : >"$work/rss.peak"
   for ((i = 0; i < 3; i++)); do
     prepare hq2hd "$file"
     read -r rss_kib _ < <(measured_run hq2hd "$file")
-    echo "$rss_kib" >>"$work/rss.utf16"
+    echo "$rss_kib" >>"$work/rss.peak"
   done
-  local peak vs_file
-  peak=$(median <"$work/rss.utf16")
-  vs_file=$(ratio "$((peak * 1024))" "$(file_bytes "$file")")
-  echo "UTF-16 ($(($(file_bytes "$file") / 1048576))MiB): peak $(mib "$peak")MiB (${vs_file}x file)"
-  # Before the byte form lost its list of lines: 273 MiB for this file, 3.21x.
-  check "UTF-16 peak memory no worse than before (3.21x)" "$vs_file" 3.21
+  peak=$(median <"$work/rss.peak")
+  echo "$label ($(($(file_bytes "$file") / 1048576))MiB): peak $(mib "$peak")MiB"
+  if [[ -n "$limit" ]]; then
+    check_peak "peak resident memory" "$peak" "$limit"
+  else
+    echo "        (a line that may still be hq is held whole: its own figure)"
+  fi
 }
 
 report_empty() {
@@ -334,20 +365,27 @@ wine_median() {
   median <"$work/wall.wine"
 }
 
-# The Windows program of build folder DIR under its wine-run, for information.
+# The Windows program of build folder DIR under its wine-run, against the
+# floor built for the same Windows (its compiler named by TRIPLE).
 # No peak memory: /usr/bin/time does not see the 64-bit program's own process.
 report_wine() {
-  local dir="$1" preset="$2"
+  local dir="$1" preset="$2" triple="$3"
   build "$preset" "$dir" hq2hd
-  local program="$dir/hq2hd.exe" launcher="$dir/wine-run" name
+  local program="$dir/hq2hd.exe" launcher="$dir/wine-run" floor="$dir/io_floor.exe" name
+  "$triple-gcc" -O2 -municode -o "$floor" "$ROOT/bench/io_floor.c"
   warm_up_program "$program" "$data/empty.txt" "$data/empty.expected" "$launcher"
   local empty
   empty=$(wine_median "$program" "$launcher" "$data/empty.txt")
   echo "  $(basename "$dir")/hq2hd.exe, empty file: $(seconds "$empty") (Wine start-up)"
   for name in cp932 utf8; do
     warm_up_program "$program" "$data/$name.txt" "$data/$name.expected" "$launcher"
-    echo "  $(basename "$dir")/hq2hd.exe, ${size_mib}MiB $name:" \
-      "$(seconds "$(wine_median "$program" "$launcher" "$data/$name.txt")")"
+    local exe_us floor_us
+    exe_us=$(wine_median "$program" "$launcher" "$data/$name.txt")
+    floor_us=$(wine_median "$floor" "$launcher" "$data/$name.txt")
+    echo "  $(basename "$dir")/hq2hd.exe, ${size_mib}MiB $name: $(seconds "$exe_us")," \
+      "floor $(seconds "$floor_us")"
+    check "$(basename "$dir") $name at most 1.3 times its floor" \
+      "$(ratio "$exe_us" "$floor_us")" 1.3
   done
 }
 
@@ -411,21 +449,22 @@ report_growth() {
 }
 
 report_largest() {
-  local folder="$work/large"
-  echo "Largest work files, code page 932 (one run each, compared with the expected file):"
-  python3 "$ROOT/bench/make_work_files.py" "$folder/2047" --size-mib 2047 --only cp932 >/dev/null
-  large_check "2047 MiB, Linux program" "Linux 2047MiB" "$PROGRAM" \
-    "$folder/2047/cp932.txt" "$folder/2047/cp932.expected"
+  local folder="$work/large" bytes=2147483647
+  echo "The largest work file, $bytes bytes of code page 932 (one run each, compared with" \
+    "the expected file):"
+  python3 "$ROOT/bench/make_work_files.py" "$folder" --size-bytes "$bytes" --only cp932 >/dev/null
+  large_check "2^31 - 1 bytes, Linux program" "Linux" "$PROGRAM" \
+    "$folder/cp932.txt" "$folder/cp932.expected"
+  check_peak "peak resident memory, Linux program" \
+    "$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time.txt")" 16
   local win64="$ROOT/${HQ2HD_WIN64_DIR:-build/win64}" win32="$ROOT/${HQ2HD_WIN32_DIR:-build/win32}"
   build win64 "$win64" hq2hd
-  large_check "2047 MiB, win64 exe under Wine" "win64 2047MiB" "$win64/hq2hd.exe" \
-    "$folder/2047/cp932.txt" "$folder/2047/cp932.expected" "$win64/wine-run"
-  rm -rf "$folder/2047"
-  python3 "$ROOT/bench/make_work_files.py" "$folder/1536" --size-mib 1536 --only cp932 >/dev/null
+  large_check "2^31 - 1 bytes, win64 exe under Wine" "win64" "$win64/hq2hd.exe" \
+    "$folder/cp932.txt" "$folder/cp932.expected" "$win64/wine-run"
   build win32 "$win32" hq2hd
-  large_check "1.5 GiB, win32 exe under Wine" "win32 1536MiB" "$win32/hq2hd.exe" \
-    "$folder/1536/cp932.txt" "$folder/1536/cp932.expected" "$win32/wine-run"
-  rm -rf "$folder/1536"
+  large_check "2^31 - 1 bytes, win32 exe under Wine" "win32" "$win32/hq2hd.exe" \
+    "$folder/cp932.txt" "$folder/cp932.expected" "$win32/wine-run"
+  rm -rf "$folder"
 }
 
 echo
@@ -433,14 +472,18 @@ echo "Median of $runs runs after a warm-up (${empty_runs} for the empty file); $
   "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 report_large cp932 cp932
 report_large "UTF-8" utf8
-report_utf16
+report_utf16 "UTF-16 LE" utf16le
+report_utf16 "UTF-16 BE" utf16be
+report_peak "code page 932 with 200 invalid pairs" cp932-invalid 16
+report_peak "one line of code page 932 characters" long-line 16
+report_peak "one blank line around hq" blank-hq-line
 report_empty
 
 if (( wine )); then
   echo
-  echo "Under Wine, for information:"
-  report_wine "$ROOT/${HQ2HD_WIN32_DIR:-build/win32}" win32
-  report_wine "$ROOT/${HQ2HD_WIN64_DIR:-build/win64}" win64
+  echo "Under Wine, against the floor built for Windows:"
+  report_wine "$ROOT/${HQ2HD_WIN32_DIR:-build/win32}" win32 i686-w64-mingw32
+  report_wine "$ROOT/${HQ2HD_WIN64_DIR:-build/win64}" win64 x86_64-w64-mingw32
 fi
 
 if (( large )); then

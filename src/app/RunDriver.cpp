@@ -9,7 +9,7 @@
 #include "app/ProgramDirectory.h"
 #include "app/RewriteRule.h"
 #include "app/WorkFileRestorer.h"
-#include "codec/TextFile.h"
+#include "codec/StreamRewrite.h"
 #include "fs/FileDelete.h"
 #include "fs/FileExists.h"
 #include "platform/Platform.h"
@@ -23,30 +23,12 @@ namespace hq2hd {
 
 namespace {
 
-// Reads the scratch copy and builds the output lines. A scratch copy that
-// cannot be read raises what stopped the read.
-void BuildOutput(TextView scratchPath, LineList& output, bool& writeUtf8) {
-  LineList input;
-  LoadLines(input, scratchPath);
-  writeUtf8 = input.DetectedEncoding() == &Utf8Encoding();
-  output = RewrittenLines(input);
-}
-
-void WriteWorkFile(const LineList& output, TextView workPath, bool writeUtf8,
-                   WorkFileRestorer& restorer) {
-  try {
-    if (writeUtf8) {
-      SaveLines(output, workPath, Utf8Encoding());
-    } else {
-      SaveLines(output, workPath);
-    }
-  } catch (const EFCreateError&) {
-    // Nothing was opened, so nothing of the work file was overwritten.
-    throw;
-  } catch (...) {
-    restorer.WorkFileOverwritten();
-    throw;
-  }
+// Reads the scratch copy and writes the work file from it, in one pass. What
+// stopped it is raised; the restorer has been told once the work file was
+// created anew.
+void RewriteWorkFile(TextView scratchPath, TextView workPath, WorkFileRestorer& restorer) {
+  StreamRewrite(scratchPath, workPath, HqLineRule,
+                [&restorer] { restorer.WorkFileOverwritten(); });
 }
 
 // Nothing printed tells the host that the work file was rewritten, so every
@@ -71,10 +53,7 @@ void Run() {
   if (!platform::Os().FlushFolder(directory)) RaiseLastOsError();
   if (RemoveFile(workPath)) restorer.WorkFileOverwritten();
 
-  LineList output;
-  bool writeUtf8 = false;
-  BuildOutput(scratchPath, output, writeUtf8);
-  WriteWorkFile(output, workPath, writeUtf8, restorer);
+  RewriteWorkFile(scratchPath, workPath, restorer);
   restorer.Dismiss();
 
   // Until the new work file's name is on the disk, the scratch copy stays: a

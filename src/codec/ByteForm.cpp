@@ -89,29 +89,6 @@ constexpr auto Utf8Leads = [] {
   return leads;
 }();
 
-ByteFormFit Cp932Fit(const Byte* at, const Byte* end) {
-  unsigned state = Same;
-  // Every code but the last has a byte after it, so the trail needs no test.
-  while (at < end) {
-    const unsigned byte = *at;
-    if (byte < 0x80) {
-      at = SkipAscii(at, end);
-      continue;
-    }
-    const unsigned row = Cp932LeadRows[byte];
-    if (row == 0) {
-      if (!HasBit(Cp932SingleBytes, byte)) return ByteFormFit::No;
-      ++at;
-      continue;
-    }
-    if (end - at < 2) return ByteFormFit::No;
-    state |= Cp932PairStates[row - 1][at[1]];
-    at += 2;
-  }
-  if ((state & Invalid) != 0) return ByteFormFit::No;
-  return (state & Changed) != 0 ? ByteFormFit::AfterCp932Rewrite : ByteFormFit::AsItIs;
-}
-
 std::uint16_t Cp932ChangedTo(std::uint16_t code) {
   const auto* found = std::lower_bound(
       std::begin(Cp932ChangedCodes), std::end(Cp932ChangedCodes), code,
@@ -206,11 +183,49 @@ void RewriteLines(std::string_view body, const ByteLineRule* rule, Output& outpu
 ByteFormFit FitsByteForm(const Encoding& encoding, std::string_view body) {
   if (&encoding == &Utf8Encoding())
     return IsStrictUtf8(body) ? ByteFormFit::AsItIs : ByteFormFit::No;
-  if (&encoding == &AnsiEncoding() && encoding.CodePage() == ShiftJisCodePage) {
-    const auto* begin = reinterpret_cast<const Byte*>(body.data());
-    return Cp932Fit(begin, begin + body.size());
-  }
+  if (&encoding == &AnsiEncoding() && encoding.CodePage() == ShiftJisCodePage)
+    return ScanCp932(body, true).fit;
   return ByteFormFit::No;
+}
+
+Cp932Scan ScanCp932(std::string_view bytes, bool final) {
+  const auto* const begin = reinterpret_cast<const Byte*>(bytes.data());
+  const Byte* at = begin;
+  const Byte* const end = begin + bytes.size();
+  unsigned state = Same;
+  // Every code but the last has a byte after it, so the trail needs no test.
+  while (at < end) {
+    const unsigned byte = *at;
+    if (byte < 0x80) {
+      at = SkipAscii(at, end);
+      continue;
+    }
+    const unsigned row = Cp932LeadRows[byte];
+    if (row == 0) {
+      if (!HasBit(Cp932SingleBytes, byte)) return {ByteFormFit::No, bytes.size()};
+      ++at;
+      continue;
+    }
+    if (end - at < 2) {
+      if (final) return {ByteFormFit::No, bytes.size()};
+      break;
+    }
+    state |= Cp932PairStates[row - 1][at[1]];
+    at += 2;
+  }
+  const auto complete = static_cast<std::size_t>(at - begin);
+  if ((state & Invalid) != 0) return {ByteFormFit::No, bytes.size()};
+  return {(state & Changed) != 0 ? ByteFormFit::AfterCp932Rewrite : ByteFormFit::AsItIs, complete};
+}
+
+std::size_t CompleteUtf8(std::string_view bytes) {
+  const std::size_t size = bytes.size();
+  for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
+    const auto byte = static_cast<Byte>(bytes[size - back]);
+    if ((byte & 0xC0) == 0x80) continue;
+    return Utf8Leads[byte].length > back ? size - back : size;
+  }
+  return size;
 }
 
 void RewriteCp932Codes(char* body, std::size_t size) {

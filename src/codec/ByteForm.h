@@ -32,6 +32,21 @@ enum class ByteFormFit {
 // 932 lead and trail bytes for an ANSI encoding of code page 932.
 ByteFormFit FitsByteForm(const Encoding& encoding, std::string_view body);
 
+// A check of one piece of a code page 932 body: how it fits the byte form,
+// and how many bytes at its start are whole codes. Only a last lead byte,
+// whose trail may follow in the next piece, is left out; the last piece
+// (`final`) leaves out nothing, and its lead byte without a trail is invalid.
+// A body that does not fit counts as whole.
+struct Cp932Scan {
+  ByteFormFit fit;
+  std::size_t complete;
+};
+Cp932Scan ScanCp932(std::string_view bytes, bool final);
+
+// How many bytes at the start of `bytes` are not the beginning of one last
+// UTF-8 sequence that more bytes could still complete.
+std::size_t CompleteUtf8(std::string_view bytes);
+
 // Replaces, in place, every code that code page 932 writes back as another
 // code of the same length. `body` must be valid code page 932.
 void RewriteCp932Codes(char* body, std::size_t size);

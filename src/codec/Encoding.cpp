@@ -1,5 +1,6 @@
 #include "codec/Encoding.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/Platform.h"
@@ -83,6 +84,31 @@ std::string Encoding::Encode(TextView text) const {
   int written = Os().WideCharToMultiByte(codePage_, 0, text.data(), count, encoded.data(), bytes);
   if (written != bytes) throw EEncodingError(Text(catalogue::InvalidSourceArray));
   return encoded;
+}
+
+std::size_t Encoding::EncodeInto(TextView text, char* bytes, std::size_t capacity) const {
+  if (text.empty()) return 0;
+  if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) / MaxBytesPerUnit)
+    throw EOutOfMemory(Text(catalogue::OutOfMemory));
+  const int room = static_cast<int>(std::min(capacity, text.size() * MaxBytesPerUnit));
+  const int written = Os().WideCharToMultiByte(codePage_, 0, text.data(),
+                                               static_cast<int>(text.size()), bytes, room);
+  if (written <= 0) throw EEncodingError(Text(catalogue::InvalidSourceArray));
+  return static_cast<std::size_t>(written);
+}
+
+DetectedMark DetectMark(std::string_view firstBytes) {
+  // Each candidate is made even when an earlier one already matched nothing,
+  // so a file without a mark brings all three into being.
+  for (const Encoding* candidate : {&Utf8Encoding(), &Utf16LeEncoding(), &Utf16BeEncoding()}) {
+    if (firstBytes.starts_with(candidate->Preamble()))
+      return {candidate, candidate->Preamble().size()};
+  }
+  return {nullptr, 0};
+}
+
+const Encoding& WrittenEncoding(const Encoding& read) {
+  return &read == &Utf8Encoding() ? read : AnsiEncoding();
 }
 
 const Encoding& AnsiEncoding() {

@@ -27,12 +27,32 @@ class Encoding {
   Text Decode(std::string_view bytes) const;
   // Raises EEncodingError when the platform measures nothing for a non-empty text.
   std::string Encode(TextView text) const;
+  // The same bytes into `bytes`, with one call and no measuring: `capacity`
+  // must hold MaxBytesPerUnit bytes for each unit. Returns the bytes written;
+  // raises EEncodingError when the platform converts nothing.
+  std::size_t EncodeInto(TextView text, char* bytes, std::size_t capacity) const;
+  // No code page an ANSI encoding can have writes more for one UTF-16 unit
+  // (UTF-8: three for a unit of the basic plane, four for a pair).
+  static constexpr std::size_t MaxBytesPerUnit = 3;
 
  private:
   EncodingKind kind_;
   std::uint32_t codePage_;
   std::string preamble_;
 };
+
+// The byte-order mark a file begins with and its encoding; no encoding and
+// length 0 when there is none. Asks for the UTF-8 and both UTF-16 encodings,
+// in that order, whatever the bytes.
+struct DetectedMark {
+  const Encoding* encoding;
+  std::size_t length;
+};
+DetectedMark DetectMark(std::string_view firstBytes);
+
+// What a rewritten file is written in, decided here alone: UTF-8 with its
+// mark stays UTF-8 with its mark, everything else goes to the ANSI code page.
+const Encoding& WrittenEncoding(const Encoding& read);
 
 // Each raises EEncodingError when the platform knows nothing of the code page.
 const Encoding& AnsiEncoding();

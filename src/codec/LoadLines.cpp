@@ -19,20 +19,6 @@ using namespace platform;
 
 namespace {
 
-struct DetectedMark {
-  const Encoding* encoding;
-  std::size_t length;
-};
-
-DetectedMark DetectEncoding(std::string_view bytes) {
-  // Each candidate is made even when an earlier one already matched nothing,
-  // so a file without a mark brings all three into being.
-  for (const Encoding* candidate : {&Utf8Encoding(), &Utf16LeEncoding(), &Utf16BeEncoding()}) {
-    if (bytes.starts_with(candidate->Preamble())) return {candidate, candidate->Preamble().size()};
-  }
-  return {nullptr, 0};
-}
-
 [[noreturn]] void RaiseReadFailure(std::int32_t code, TextView message) {
   throw EInOutError(Text(message), code);
 }
@@ -67,7 +53,7 @@ void LoadLines(LineList& list, TextView path) {
   file.Close();
 
   std::string_view bytes = buffer.View();
-  DetectedMark mark = DetectEncoding(bytes);
+  DetectedMark mark = DetectMark(bytes);
   const Encoding& encoding = mark.encoding != nullptr ? *mark.encoding : list.DefaultEncoding();
   list.SetDetectedEncoding(encoding);
   const std::string_view body = bytes.substr(mark.length);

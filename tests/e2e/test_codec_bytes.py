@@ -35,9 +35,9 @@ ROUND_TRIPS = [
         "a\r\nhq".encode("utf-16-le"),
         b"a\x00\r\n\x00\r\n\x00h\x00q\x00\r\n",
     ),
-    # EF BB is one byte short of a mark: a code page 932 pair without a
-    # character, read as U+30FB and written as 81 45 (as Windows does).
-    ("EF BB read as code page 932", b"\xef\xbb\r\nhq", b"\x81\x45\r\nhd\r\n"),
+    # EF BB is one byte short of a mark, and a code page 932 pair without a
+    # character: the file is not code page 932 and keeps its bytes.
+    ("EF BB kept as it is", b"\xef\xbb\r\nhq", b"\xef\xbb\r\nhd\r\n"),
     # Written with the code page's best-fit character.
     ("UTF-16 character missing from code page 932", "\ufeff\u00e9\r\nhq".encode("utf-16-le"),
      b"e\r\nhd\r\n"),

@@ -1,5 +1,6 @@
 """Work files of many sizes, from a few blocks of the copy to about 10 MB and
-several hundred thousand lines, checked against the model of the rewrite."""
+several hundred thousand lines (many pieces of the rewrite), in every
+encoding, checked against the model of the rewrite."""
 
 import random
 import unittest
@@ -67,12 +68,18 @@ class LargeFileTest(SandboxTestCase):
                 self.assert_left_only(sandbox, WORK_FILE)
 
     def test_large_work_file(self):
-        for case, prefix, encoding, seed in (
-            ("code page 932", b"", "cp932", 1),
-            ("UTF-8 with mark", line_model.UTF8_MARK, "utf-8", 2),
+        for case, prefix, encoding, seed, suffix in (
+            ("code page 932", b"", "cp932", 1, b""),
+            ("UTF-8 with mark", line_model.UTF8_MARK, "utf-8", 2, b""),
+            ("UTF-16 LE", b"\xff\xfe", "utf-16-le", 3, b""),
+            ("UTF-16 BE", b"\xfe\xff", "utf-16-be", 4, b""),
+            ("UTF-8 without mark, kept as its own bytes", b"", "utf-8", 5, b""),
+            # 87 90 is written as 81 E0 in a valid file; the invalid pair at the
+            # end, several pieces later, makes the whole file keep its bytes.
+            ("code page 932 invalid at its end", b"\x87\x90\r\n", "cp932", 6, b"\x85\x40"),
         ):
             with self.subTest(case):
-                before = prefix + generated_text(seed).encode(encoding)
+                before = prefix + generated_text(seed).encode(encoding) + suffix
                 expected = line_model.expected_work_file(before)
                 self.assertGreater(expected.count(b"hd\r\n"), 50_000)
                 sandbox = self.new_sandbox()

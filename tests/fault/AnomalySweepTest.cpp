@@ -3,6 +3,7 @@
 // made to fail. After each run the host's data must still be there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -145,12 +146,23 @@ TEST_P(AnomalySweep, CrashAtEveryCall) {
     for (Crash crash : {Crash::Kill, Crash::TornWrite, Crash::PowerLoss}) {
       if (crash == Crash::TornWrite && call.kind != CallKind::Write) continue;
       if (ended && crash != Crash::PowerLoss) continue;
-      const RunOutcome outcome = runner_.Run(GetParam(), [&](auto& p) { p.CrashAt(k, crash); });
-      ++(crash == Crash::PowerLoss ? tally.powerLosses : tally.crashPoints);
-      if (std::string breach = PairBreach(GetParam(), outcome, false); !breach.empty()) {
-        FAIL() << (crash == Crash::PowerLoss ? "power lost at " : "killed at ") << CallName(call, k)
-               << (crash == Crash::TornWrite ? " halfway through" : "") << ": " << breach << "\n"
-               << runner_.Evidence(outcome);
+      // A power loss may also lose any of the name changes that no folder
+      // flush has followed: every choice of them, up to four changes.
+      for (std::uint32_t lost = 0, choices = 1; lost < choices; ++lost) {
+        const RunOutcome outcome = runner_.Run(GetParam(), [&](auto& p) {
+          p.CrashAt(k, crash);
+          p.lostNameChanges = lost;
+        });
+        if (crash == Crash::PowerLoss && lost == 0)
+          choices = 1u << std::min(runner_.Platform().PendingNameChanges(), 4);
+        ++(crash == Crash::PowerLoss ? tally.powerLosses : tally.crashPoints);
+        if (std::string breach = PairBreach(GetParam(), outcome, false); !breach.empty()) {
+          FAIL() << (crash == Crash::PowerLoss ? "power lost at " : "killed at ")
+                 << CallName(call, k) << (crash == Crash::TornWrite ? " halfway through" : "")
+                 << (lost != 0 ? " losing name changes " + std::to_string(lost) : "") << ": "
+                 << breach << "\n"
+                 << runner_.Evidence(outcome);
+        }
       }
     }
   }

@@ -47,12 +47,19 @@ const WorkFileCase oddBytes[] = {
      Bytes({'h', 0, 'q', 0, '\r', '\n', 0, '\r', '\n', 0, '\r', '\n'}), true},
     {"NulAfterHqInUtf8", Bytes({0xEF, 0xBB, 0xBF, 'h', 'q', 0}), "\xEF\xBB\xBFhd\r\n", true},
     {"NulUnitsInUtf16Le", Bytes({0xFF, 0xFE, 0, 0, 'h', 0, 'q', 0, 0, 0}), "hd\r\n", true},
-    // Bytes that are no code of 932: A0 and FD..FF stand alone and come back;
-    // a lead byte without its trail becomes U+30FB, written 81 45.
+    // Bytes that are no code of 932 come back as they were, and so does all
+    // of a file that holds one: the codes that a valid file gives as others
+    // (87 90 as 81 E0) stay too, before and after such bytes.
     {"CodePage932SingleBytesWithoutCode", "x\xA0\xFD\xFE\xFF\r\nhq", "x\xA0\xFD\xFE\xFF\r\nhd\r\n",
      true},
-    {"CodePage932LeadByteAtEnd", "hq\r\n\x82", "hd\r\n\x81\x45\r\n", true},
-    {"CodePage932LeadByteBeforeLineBreak", "\x82\r\nhq", "\x81\x45\r\nhd\r\n", true},
+    {"CodePage932LeadByteAtEnd", "hq\r\n\x82", "hd\r\n\x82\r\n", true},
+    {"CodePage932LeadByteBeforeLineBreak", "\x82\r\nhq", "\x82\r\nhd\r\n", true},
+    {"CodePage932SharedCodeBeforeInvalid", "\x87\x90\r\nhq\n\x85\x40\x87\x90",
+     "\x87\x90\r\nhd\r\n\x85\x40\x87\x90\r\n", true},
+    {"CodePage932SharedCodeOfValidFile", "\x87\x90\r\nhq\n\xED\x40",
+     "\x81\xE0\r\nhd\r\n\xFA\x5C\r\n", true},
+    {"Utf8WithoutMark", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\r\nhq",
+     "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\r\nhd\r\n", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(BadInputs, OddBytesTest, ::testing::ValuesIn(oddBytes),

@@ -39,6 +39,8 @@ const std::vector<WorkFileCase>& WorkFileCases() {
                    12),
        "hd\r\n\x82\xA0\r\n", true},
       TenThousandBytes(),
+      // Not code page 932 (85 40 has no character): its shared code 87 90 stays.
+      {"InvalidCodePage932", "\x87\x90\r\nhq\r\n\x85\x40", "\x87\x90\r\nhd\r\n\x85\x40\r\n", true},
       // The run gives such a file back as it was, and says why.
       {"InvalidUtf8AfterMark",
        "\xEF\xBB\xBF"

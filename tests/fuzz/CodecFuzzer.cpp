@@ -1,6 +1,9 @@
 // Arbitrary bytes as a work file: read, rewritten, written, read again. A
 // UTF-8 file must come back with the same lines; any other comes back in the
-// ANSI code page with as many lines as it had.
+// ANSI code page with as many lines as it had. The run's one pass must write,
+// for piece sizes down to one byte, what it writes for the whole file as one
+// piece: the whole-file path's bytes where that reads the file strictly, the
+// file's own bytes with the rule applied where the file is not valid.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -9,10 +12,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/RewriteRule.h"
+#include "codec/StreamRewrite.h"
 #include "codec/TextFile.h"
 #include "report/Exception.h"
 
@@ -76,6 +81,45 @@ void Save(const hq2hd::LineList& list, const fs::path& path, bool utf8) {
   std::abort();
 }
 
+// The run's pass over `input` in pieces of `pieceSize`; false when it raised.
+bool Stream(const fs::path& input, std::size_t pieceSize, std::string& written) {
+  const fs::path output = Folder() / "out-stream.txt";
+  try {
+    hq2hd::StreamRewrite(
+        NameOf(input), NameOf(output), hq2hd::HqLineRule, [] {}, pieceSize);
+  } catch (const hq2hd::Exception&) {
+    return false;
+  }
+  written = ReadAll(output);
+  return true;
+}
+
+// Piece sizes from the input itself, so that a corpus replays the same ones:
+// one byte, a few small ones, and one that is neither.
+std::vector<std::size_t> PieceSizes(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::size_t> sizes{1, 2, 3};
+  std::size_t mix = size;
+  for (std::size_t k = 0; k < size; ++k) mix = mix * 31 + data[k];
+  sizes.push_back(mix % 61 + 4);
+  return sizes;
+}
+
+// Compares every piece size with the whole file as one piece, and returns
+// the whole file's bytes; none when the pass refused the file.
+std::optional<std::string> StreamEveryWay(const fs::path& input, const std::uint8_t* data,
+                                          std::size_t size) {
+  std::string whole;
+  const bool wrote = Stream(input, hq2hd::StreamPieceSize, whole);
+  for (std::size_t pieceSize : PieceSizes(data, size)) {
+    std::string pieces;
+    if (Stream(input, pieceSize, pieces) != wrote)
+      Breach("a piece size changed whether the pass raised");
+    if (wrote && pieces != whole) Breach("a piece size changed the bytes written");
+  }
+  if (!wrote) return std::nullopt;
+  return whole;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -86,6 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream out(input, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
+  const std::optional<std::string> streamed = StreamEveryWay(input, data, size);
   LineList read;
   try {
     LoadLines(read, NameOf(input));
@@ -93,8 +138,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Only a UTF-8 body that is not UTF-8 may be refused.
     if (size < 3 || data[0] != 0xEF || data[1] != 0xBB || data[2] != 0xBF)
       Breach("a file without a UTF-8 mark was refused");
+    if (streamed) Breach("the pass wrote a file that the whole-file path refused");
     return 0;
   }
+  if (!streamed) Breach("the pass refused a file that the whole-file path read");
   const bool utf8 = read.DetectedEncoding() == &Utf8Encoding();
   // Our own UTF-8 check must agree with the platform's strict decoding.
   if (utf8 && !read.IsByteForm()) Breach("UTF-8 that the platform reads left the byte form");
@@ -102,6 +149,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Save(rewritten, output, utf8);
 
   const std::string written = ReadAll(output);
+
+  // Strictly read, the pass writes what the whole-file path writes; a file
+  // without a mark that is not valid keeps its own bytes, rule and breaks apart.
+  const bool utf16 =
+      size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
+  if (read.IsByteForm() || utf16) {
+    if (*streamed != written) Breach("the pass and the whole-file path wrote different bytes");
+  } else {
+    const ByteLineRule rule{&IsHqLine, ByteRewrittenLine};
+    std::string own = std::string(AnsiEncoding().Preamble());
+    WriteByteForm(std::string_view(reinterpret_cast<const char*>(data), size), &rule, size + 1,
+                  [&](std::string_view piece) { own += piece; });
+    if (*streamed != own) Breach("the pass did not keep the bytes of a file it cannot read");
+  }
 
   // The same run through UTF-16 lines and the platform's lower-casing must
   // write the very same bytes as the byte form did.

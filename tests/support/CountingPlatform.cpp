@@ -23,6 +23,17 @@ std::string Printable(TextView text) {
 
 std::filesystem::path NativePath(TextView name) { return std::filesystem::path(Text(name)); }
 
+// A folder's name to compare: no separator at its end, "." for the current one.
+std::filesystem::path FolderPath(const std::filesystem::path::string_type& folder) {
+  auto trimmed = folder;
+  while (!trimmed.empty() && (trimmed.back() == '/' || trimmed.back() == '\\')) trimmed.pop_back();
+  return trimmed.empty() ? std::filesystem::path(".")
+                         : std::filesystem::path(trimmed).lexically_normal();
+}
+std::filesystem::path FolderPath(TextView folder) {
+  return FolderPath(NativePath(folder).native());
+}
+
 Fault Error(std::uint32_t code) { return Fault{Fault::Type::Error, code}; }
 const Fault ShortTransfer{Fault::Type::Short, 0};
 
@@ -127,8 +138,14 @@ void CountingPlatform::Reset() {
   claimHeldMs = 0;
   sleeps.clear();
   hold_.reset();
-  durable_.clear();
-  writableNames_.clear();
+  lostNameChanges = 0;
+  touchedNames_.clear();
+  durableNames_.clear();
+  currentNames_.clear();
+  contents_.clear();
+  writableFiles_.clear();
+  pendingNames_.clear();
+  lastFile_ = 0;
   trace_.clear();
   stdoutBytes.clear();
   stderrBytes.clear();
@@ -144,20 +161,60 @@ void CountingPlatform::CrashAt(int index, Crash crash) {
 void CountingPlatform::ApplyPowerLoss() {
   if (crashAt_ == 0 || crash_ != Crash::PowerLoss) return;
   CountingAllocations::Pause pause;
-  for (const auto& [name, bytes] : durable_) {
+  std::map<Text, int> names = durableNames_;
+  for (std::size_t n = 0; n < pendingNames_.size(); ++n) {
+    if (n < 32 && (lostNameChanges >> n & 1u) != 0) continue;
+    const NameChange& change = pendingNames_[n];
+    switch (change.kind) {
+      case NameChange::Kind::Create:
+        names[change.name] = change.file;
+        break;
+      case NameChange::Kind::Delete:
+        names.erase(change.name);
+        break;
+      case NameChange::Kind::Rename:
+        // A file whose create was lost has nothing to move.
+        if (auto moved = names.find(change.name); moved != names.end()) {
+          names[change.to] = moved->second;
+          names.erase(change.name);
+        }
+        break;
+    }
+  }
+  const auto regularOrAbsent = [](const std::filesystem::path& path) {
+    const auto status = std::filesystem::symlink_status(path);
+    return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+  };
+  for (const Text& name : touchedNames_) {
     const std::filesystem::path path = NativePath(name);
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path))) continue;
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(bytes.data(), std::streamsize(bytes.size()));
+    if (!regularOrAbsent(path)) continue;
+    std::filesystem::remove(path);
+    if (auto file = names.find(name); file != names.end()) {
+      const std::string& bytes = contents_[file->second];
+      std::ofstream(path, std::ios::binary | std::ios::trunc)
+          .write(bytes.data(), std::streamsize(bytes.size()));
+    }
   }
 }
 
-void CountingPlatform::NoteWritten(Handle file) {
-  auto name = writableNames_.find(file);
-  if (name == writableNames_.end() || durable_.contains(name->second)) return;
-  // Written in place without being emptied first: what it held is on the disk.
-  std::ifstream in(NativePath(name->second), std::ios::binary);
-  durable_[name->second] = std::string(std::istreambuf_iterator<char>(in), {});
+void CountingPlatform::Touch(TextView name) {
+  if (!touchedNames_.insert(Text(name)).second) return;
+  const std::filesystem::path path = NativePath(name);
+  if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path))) return;
+  // There before the run: on the disk as it is now.
+  const int file = ++lastFile_;
+  std::ifstream in(path, std::ios::binary);
+  contents_[file] = std::string(std::istreambuf_iterator<char>(in), {});
+  durableNames_[Text(name)] = currentNames_[Text(name)] = file;
+}
+
+std::string CountingPlatform::BytesOf(int file) const {
+  for (const auto& [name, number] : currentNames_) {
+    if (number != file) continue;
+    std::ifstream in(NativePath(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return {};
 }
 
 std::string CountingPlatform::TraceText() const {
@@ -242,13 +299,25 @@ Handle CountingPlatform::CreateFile(TextView name, std::uint32_t access, std::ui
   if (decision.action != Action::Pass) return Refuse(decision.error, InvalidHandle);
   if (refuseWrites_ && ((access & GenericWrite) != 0 || disposition != OpenExisting))
     return Refuse(error::AccessDenied, InvalidHandle);
+  const bool changes = (access & GenericWrite) != 0 || disposition != OpenExisting;
+  if (changes) Touch(name);
   Handle handle = Inner().CreateFile(name, access, share, disposition, flags);
   if (handle != InvalidHandle) {
     programOpen_.insert(handle);
     realOpen_.insert(handle);
-    if ((access & GenericWrite) != 0) writableNames_[handle] = Text(name);
-    // An emptied or new file holds nothing on the disk until it is flushed.
-    if (disposition == CreateAlways || disposition == CreateNew) durable_[Text(name)].clear();
+    if (changes) {
+      auto current = currentNames_.find(Text(name));
+      if (current == currentNames_.end()) {
+        // A new file, and a new name that the folder's next flush makes last.
+        current = currentNames_.emplace(Text(name), ++lastFile_).first;
+        contents_[current->second].clear();
+        pendingNames_.push_back({NameChange::Kind::Create, Text(name), {}, current->second});
+      } else if (disposition == CreateAlways) {
+        // An emptied file holds nothing on the disk until it is flushed.
+        contents_[current->second].clear();
+      }
+      if ((access & GenericWrite) != 0) writableFiles_[handle] = current->second;
+    }
   }
   return handle;
 }
@@ -280,9 +349,6 @@ bool CountingPlatform::WriteFile(Handle file, const void* buffer, std::uint32_t 
   const int write = ++writes_;
   Decision decision = Enter(CallKind::Write, "WriteFile", file, &writeFault);
   if (decision.action == Action::Pass && write == shortWriteAt) decision.action = Action::Short;
-  if (decision.action == Action::Pass || decision.action == Action::Short ||
-      decision.action == Action::TornWrite)
-    NoteWritten(file);
   switch (decision.action) {
     case Action::Pass:
       break;
@@ -313,7 +379,7 @@ bool CountingPlatform::CloseHandle(Handle file) {
   if (file == CapturedOutput || file == CapturedError) return true;
   Decision decision = Enter(CallKind::Close, "CloseHandle", file, &closeFault);
   programOpen_.erase(file);
-  writableNames_.erase(file);
+  writableFiles_.erase(file);
   // A killed process closes nothing; a refused close still ends the handle.
   if (decision.action == Action::Nothing) return Refuse(decision.error, false);
   realOpen_.erase(file);
@@ -327,8 +393,10 @@ bool CountingPlatform::DeleteFile(TextView name) {
   Decision decision = Enter(CallKind::Delete, "DeleteFile", name, &deleteFault);
   if (decision.action != Action::Pass) return Refuse(decision.error, false);
   if (refuseWrites_) return Refuse(error::AccessDenied, false);
+  Touch(name);
   if (!Inner().DeleteFile(name)) return false;
-  durable_.erase(Text(name));
+  currentNames_.erase(Text(name));
+  pendingNames_.push_back({NameChange::Kind::Delete, Text(name), {}, 0});
   return true;
 }
 
@@ -346,17 +414,14 @@ bool CountingPlatform::MoveFileReplacing(TextView from, TextView to) {
       Enter(CallKind::Rename, "MoveFileReplacing", Text(from) + u" -> " + Text(to), &moveFault);
   if (decision.action != Action::Pass) return Refuse(decision.error, false);
   if (refuseWrites_) return Refuse(error::AccessDenied, false);
+  Touch(from);
+  Touch(to);
   if (!Inner().MoveFileReplacing(from, to)) return false;
-  // The file keeps what is on the disk of it under its new name.
-  auto moved = durable_.find(Text(from));
-  if (moved == durable_.end()) {
-    durable_.erase(Text(to));
-  } else {
-    durable_[Text(to)] = std::move(moved->second);
-    durable_.erase(Text(from));
+  if (auto moved = currentNames_.find(Text(from)); moved != currentNames_.end()) {
+    currentNames_[Text(to)] = moved->second;
+    currentNames_.erase(moved);
   }
-  for (auto& [handle, name] : writableNames_)
-    if (name == from) name = Text(to);
+  pendingNames_.push_back({NameChange::Kind::Rename, Text(from), Text(to), 0});
   return true;
 }
 
@@ -489,10 +554,8 @@ bool CountingPlatform::FlushFileBuffers(Handle file) {
   Decision decision = Enter(CallKind::Flush, "FlushFileBuffers", file, &flushFault);
   if (decision.action != Action::Pass) return Refuse(decision.error, false);
   if (!Inner().FlushFileBuffers(file)) return false;
-  if (auto name = writableNames_.find(file); name != writableNames_.end()) {
-    std::ifstream in(NativePath(name->second), std::ios::binary);
-    durable_[name->second] = std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  if (auto written = writableFiles_.find(file); written != writableFiles_.end())
+    contents_[written->second] = BytesOf(written->second);
   return true;
 }
 
@@ -500,7 +563,26 @@ bool CountingPlatform::FlushFolder(TextView folder) {
   CountingAllocations::Pause pause;
   Decision decision = Enter(CallKind::Flush, "FlushFolder", folder, &folderFlushFault);
   if (decision.action != Action::Pass) return Refuse(decision.error, false);
-  return Inner().FlushFolder(folder);
+  if (!Inner().FlushFolder(folder)) return false;
+  // The folder's names as the program sees them are now the disk's.
+  const std::filesystem::path flushed = FolderPath(folder);
+  const auto inFolder = [&](const Text& name) {
+    return FolderPath(NativePath(name).parent_path().native()) == flushed;
+  };
+  std::vector<NameChange> stillPending;
+  for (const NameChange& change : pendingNames_) {
+    if (!inFolder(change.name) || (change.kind == NameChange::Kind::Rename && !inFolder(change.to)))
+      stillPending.push_back(change);
+  }
+  for (const Text& name : touchedNames_) {
+    if (!inFolder(name)) continue;
+    if (auto current = currentNames_.find(name); current != currentNames_.end())
+      durableNames_[name] = current->second;
+    else
+      durableNames_.erase(name);
+  }
+  pendingNames_ = std::move(stillPending);
+  return true;
 }
 
 Handle CountingPlatform::ClaimFolder(TextView folder, std::uint32_t timeoutMs) {

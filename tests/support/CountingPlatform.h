@@ -77,7 +77,8 @@ enum class Crash {
   TornWrite,
   // The power fails: as Kill, and every file the run wrote loses what was
   // written to it since its last flush (a file never flushed holds nothing).
-  // Creates, deletes and renames before the crash point persist in order.
+  // A create, delete or rename that no flush of its folder has followed is
+  // kept unless `lostNameChanges` names it; each may be lost on its own.
   PowerLoss,
 };
 
@@ -129,6 +130,9 @@ class CountingPlatform : public ForwardingPlatform {
   std::uint64_t clockMs = 0;
   std::uint32_t claimHeldMs = 0;
   std::vector<std::uint32_t> sleeps;
+  // At a power loss, bit n set: the n-th (0-based) name change that no
+  // folder flush followed is lost.
+  std::uint32_t lostNameChanges = 0;
 
   // Forgets the last run: its calls, plan, output, and closes what the real
   // platform still holds open for it.
@@ -146,6 +150,8 @@ class CountingPlatform : public ForwardingPlatform {
   void RefuseWrites() { refuseWrites_ = true; }
 
   int Calls() const { return static_cast<int>(trace_.size()); }
+  // Name changes of the run that no flush of their folder has followed.
+  int PendingNameChanges() const { return static_cast<int>(pendingNames_.size()); }
   const std::vector<CallRecord>& Trace() const { return trace_; }
   std::string TraceText() const;
   // Handles and claims given to the program that it never gave back.
@@ -218,12 +224,26 @@ class CountingPlatform : public ForwardingPlatform {
     return result;
   }
 
-  // What a file the run wrote would hold after a power loss: its bytes at
-  // its last flush, nothing when never flushed. Keyed by the name the program
-  // used; follows renames and ends with deletes.
-  void NoteWritten(platform::Handle file);
-  std::map<Text, std::string> durable_;
-  std::map<platform::Handle, Text> writableNames_;
+  // What the disk would hold after a power loss. Each file the run touches
+  // gets a number; its contents are its bytes at its last flush (those it
+  // had when first touched, nothing when the run created or emptied it).
+  // Names map to files twice: as the disk has them since the last flush of
+  // their folder, and as the program sees them now; between the two lie the
+  // pending name changes.
+  struct NameChange {
+    enum class Kind { Create, Delete, Rename } kind;
+    Text name, to;
+    int file = 0;
+  };
+  // Numbers the file under `name` when the run first touches it.
+  void Touch(TextView name);
+  std::string BytesOf(int file) const;
+  std::set<Text> touchedNames_;
+  std::map<Text, int> durableNames_, currentNames_;
+  std::map<int, std::string> contents_;
+  std::map<platform::Handle, int> writableFiles_;
+  std::vector<NameChange> pendingNames_;
+  int lastFile_ = 0;
 
   std::map<int, Fault> faults_;
   // A planned fault that its call's retries meet too; `left` is how many

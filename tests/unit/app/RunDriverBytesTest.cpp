@@ -108,11 +108,11 @@ TEST_P(OtherAnsiCodePageTest, RewritesWorkFileExactly) {
 }
 
 const CodePageCase codePageCases[] = {
-    // Code page 65001 reads a file without a mark leniently and writes it
-    // back with EF BB BF, since that is its preamble.
-    {"Utf8AnsiReadsLeniently", 65001, "a\r\n\xC3(\r\n HQ\r\n",
+    // Code page 65001 writes a file without a mark back with EF BB BF, its
+    // preamble, and bytes it cannot read as they were.
+    {"Utf8AnsiKeepsUnreadableBytes", 65001, "a\r\n\xC3(\r\n HQ\r\n",
      "\xEF\xBB\xBF"
-     "a\r\n\xEF\xBF\xBD(\r\nhd\r\n"},
+     "a\r\n\xC3(\r\nhd\r\n"},
     {"Utf8AnsiEmptyGetsMark", 65001, "", "\xEF\xBB\xBF"},
     {"Utf8AnsiMarkIsUtf8", 65001, "\xEF\xBB\xBF\xE3\x81\x82\r\nhq",
      "\xEF\xBB\xBF\xE3\x81\x82\r\nhd\r\n"},

@@ -2,10 +2,13 @@
 // encodings, lines, written bytes and the failures it raises.
 #include <gtest/gtest.h>
 
+#include "codec/StreamRewrite.h"
 #include "codec/TextFile.h"
 #include "platform/Platform.h"
+#include "report/Catalogue.h"
 #include "report/Exception.h"
 #include "support/CountingPlatform.h"
+#include "support/ForwardingPlatform.h"
 #include "support/TempDir.h"
 
 namespace hq2hd::testing {
@@ -220,6 +223,175 @@ const PieceCase pieceCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Faults, SaveLinesPiecesTest, ::testing::ValuesIn(pieceCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace hq2hd::testing
+
+namespace hq2hd::testing {
+namespace {
+
+// The run's one pass, for every piece size from one byte to the whole file:
+// each piece end falls once on every byte, so every code, pair, CR LF and
+// held line is cut somewhere. Every size writes what the whole file as one
+// piece writes, and that is `output` where given.
+struct StreamCase {
+  const char* name;
+  std::string input;
+  std::optional<std::string> output;
+};
+
+const StreamLineRule streamRule{"hq", "hd"};
+
+std::string StreamOnce(const TempDir& dir, std::size_t pieceSize, int& created) {
+  StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [&] { ++created; },
+                pieceSize);
+  return ReadBytes(dir.Path() / "out.txt");
+}
+
+class StreamRewriteTest : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(StreamRewriteTest, EveryPieceSizeWritesTheSameBytes) {
+  TempDir dir;
+  WriteBytes(dir.Path() / "in.txt", GetParam().input);
+  int created = 0;
+  const std::string whole = StreamOnce(dir, StreamPieceSize, created);
+  if (GetParam().output) {
+    EXPECT_EQ(whole, *GetParam().output);
+  }
+  for (std::size_t piece = 1; piece <= GetParam().input.size(); ++piece)
+    EXPECT_EQ(StreamOnce(dir, piece, created), whole) << "pieces of " << piece;
+  // Read twice or not, the target is created anew once in each pass.
+  EXPECT_GE(created, static_cast<int>(GetParam().input.size()) + 1);
+}
+
+const StreamCase streamCases[] = {
+    {"Empty", "", ""},
+    {"Utf8MarkOnly", "\xEF\xBB\xBF", "\xEF\xBB\xBF"},
+    {"EveryBreakAndRule", "a\r\n  HQ\t\r\nhq\rx\n\n\r\x82\xA0hq\r\n h\tq\r\n hQ",
+     "a\r\nhd\r\nhd\r\nx\r\n\r\n\r\n\x82\xA0hq\r\n h\tq\r\nhd\r\n"},
+    {"CrCrLfAndLfCr", "a\r\r\nb\n\rc\r", "a\r\n\r\nb\r\n\r\nc\r\n"},
+    {"HeldLineThatIsNotHq", " \t h \r\n\t hqq\r\n \x01hq\x02 ", " \t h \r\n\t hqq\r\nhd\r\n"},
+    {"Cp932SharedCodes", "\x87\x90\xED\x40\r\nhq", "\x81\xE0\xFA\x5C\r\nhd\r\n"},
+    // Small pieces replace 87 90 before 85 40 shows the file to be invalid:
+    // it is read a second time and written as its own bytes.
+    {"Cp932InvalidAfterSharedCode", "\x87\x90\r\n hq\r\n\x85\x40\r\n\x82",
+     "\x87\x90\r\nhd\r\n\x85\x40\r\n\x82\r\n"},
+    {"Cp932LeadByteBeforeBreak", "\x82\r\nhq\r\n", "\x82\r\nhd\r\n"},
+    {"Utf8WithoutMark", "\xE6\x97\xA5\xE6\x9C\xAC\r\nHq", "\xE6\x97\xA5\xE6\x9C\xAC\r\nhd\r\n"},
+    {"Utf8EveryLength", "\xEF\xBB\xBF\xC3\xA9\xE3\x81\x82\r\n hq \n\xF0\x9F\x98\x80",
+     "\xEF\xBB\xBF\xC3\xA9\xE3\x81\x82\r\nhd\r\n\xF0\x9F\x98\x80\r\n"},
+    {"Utf16LeOddLastByte", "\xFF\xFE\x42\x30\r\0\n\0h\0Q\0\r\0x"s, "\x82\xA0\r\nhd\r\n"},
+    {"Utf16BeBreaks", "\xFE\xFF\0a\0\r\0\r\0\n\0\n\0 \0h\0q"s, "a\r\n\r\n\r\nhd\r\n"},
+    // The platform decides what a pair or a lone surrogate becomes; a pair
+    // cut by a piece's end must still be one pair.
+    {"Utf16Surrogates", "\xFF\xFE\x3D\xD8\x00\xDE\r\0\n\0\x00\xDC\x3D\xD8"s, std::nullopt},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, StreamRewriteTest, ::testing::ValuesIn(streamCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StreamRewriteTest, TextRuleHasTheLastWordOnUtf16Lines) {
+  TempDir dir;
+  WriteBytes(dir.Path() / "in.txt", "\xFF\xFEh\0q\0\n\0\t\0h\0q\0"s);
+  const StreamLineRule rule{"hq", "hd", [](TextView line) { return line.size() == 2; }};
+  for (std::size_t piece : {std::size_t{1}, StreamPieceSize}) {
+    StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), rule, [] {}, piece);
+    EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "hd\r\n\thq\r\n") << "pieces of " << piece;
+  }
+}
+
+// Every call of a pass over several pieces fails in turn, in each way it
+// can: the pass raises, or it shrugs the fault off and writes every byte.
+// A target it never created keeps what it held.
+TEST(StreamRewriteTest, EveryFailedCallRaisesOrLeavesTheWholeOutput) {
+  TempDir dir;
+  const std::string input = "\x87\x90\r\nhq\r\nline\r\n\x85\x40\r\n";
+  const std::string output = "\x87\x90\r\nhd\r\nline\r\n\x85\x40\r\n";
+  WriteBytes(dir.Path() / "in.txt", input);
+  CountingPlatform counting;
+  platform::ScopedPlatform scope(counting);
+  const auto run = [&](int failAt, Fault fault, bool& created) {
+    WriteBytes(dir.Path() / "out.txt", "old");
+    counting.Reset();
+    if (failAt != 0) counting.FailCall(failAt, fault);
+    created = false;
+    StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [&] { created = true; },
+                  4);
+  };
+  bool created = false;
+  run(0, {}, created);
+  ASSERT_EQ(ReadBytes(dir.Path() / "out.txt"), output);
+  const std::vector<CallRecord> clean = counting.Trace();
+  for (int k = 1; k <= static_cast<int>(clean.size()); ++k) {
+    for (const Fault& fault : FaultsFor(clean[k - 1].kind)) {
+      const std::string call = "call #" + std::to_string(k) + " " + clean[k - 1].function +
+                               " failing with " + Describe(fault);
+      try {
+        run(k, fault, created);
+        EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), output) << call;
+      } catch (const Exception&) {
+        if (!created) {
+          EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "old") << call;
+        }
+      }
+      EXPECT_EQ(counting.HandlesLeftOpen(), 0u) << call;
+    }
+  }
+}
+
+// The first write request puts half of its bytes on the disk and fails,
+// saying so.
+class PartlyFailedWrite : public ForwardingPlatform {
+ public:
+  PartlyFailedWrite() : ForwardingPlatform(platform::NativePlatform()) {}
+  bool WriteFile(platform::Handle file, const void* buffer, std::uint32_t count,
+                 std::uint32_t& done) override {
+    if (failed_ || count < 2) return Inner().WriteFile(file, buffer, count, done);
+    failed_ = true;
+    Inner().WriteFile(file, buffer, count / 2, done);
+    SetLastError(112);
+    return false;
+  }
+
+ private:
+  bool failed_ = false;
+};
+
+TEST(StreamRewriteTest, WriteThatFailsAfterPartIsAskedForTheRestOnly) {
+  TempDir dir;
+  WriteBytes(dir.Path() / "in.txt", "a\r\nb\r\n");
+  PartlyFailedWrite partly;
+  platform::ScopedPlatform scope(partly);
+  StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [] {});
+  EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "a\r\nb\r\n");
+}
+
+TEST(StreamRewriteTest, FailuresNameWhatStoppedThePass) {
+  TempDir dir;
+  CountingPlatform counting;
+  platform::ScopedPlatform scope(counting);
+  const auto failure = [&](const std::string& input, auto plan) -> std::u16string {
+    WriteBytes(dir.Path() / "in.txt", input);
+    counting.Reset();
+    plan(counting);
+    try {
+      StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [] {}, 4);
+    } catch (const Exception& raised) {
+      const std::string name = raised.ClassName();
+      return std::u16string(name.begin(), name.end()) + u": " + raised.Message();
+    }
+    return u"none";
+  };
+  const auto none = [](CountingPlatform&) {};
+  EXPECT_EQ(failure("\xEF\xBB\xBFok\r\nok\r\n\xC3\x28", none),
+            u"EEncodingError: " + Text(catalogue::InvalidUtf8Body));
+  EXPECT_EQ(failure("abcdefgh", [](CountingPlatform& p) { p.shortReadAt = 2; }),
+            u"EInOutError: " + Text(catalogue::ReadBeyondEnd));
+  EXPECT_EQ(failure("abc", [](CountingPlatform& p) { p.reportedSize = std::uint64_t{1} << 31; }),
+            u"EInOutError: " + Text(catalogue::FileTooLarge));
+  EXPECT_EQ(failure("abcdefgh", [](CountingPlatform& p) { p.writeFault = {1, 112, true}; }),
+            u"EWriteError: " + Text(catalogue::StreamWriteError));
+}
 
 }  // namespace
 }  // namespace hq2hd::testing
