@@ -188,11 +188,87 @@ ByteFormFit FitsByteForm(const Encoding& encoding, std::string_view body) {
   return ByteFormFit::No;
 }
 
+#if defined(__SSE2__)
+// Lead bytes by the row of their pair states; every other byte has the last
+// row, where every trail is invalid.
+constexpr auto Cp932StateRows = [] {
+  std::array<std::uint8_t, 256> rows{};
+  for (unsigned byte = 0; byte < 256; ++byte)
+    rows[byte] = Cp932LeadRows[byte] != 0 ? Cp932LeadRows[byte] - 1 : Cp932Rows;
+  return rows;
+}();
+
+constexpr auto Cp932PairStatesOrInvalid = [] {
+  std::array<std::array<std::uint8_t, 256>, Cp932Rows + 1> states{};
+  for (std::size_t row = 0; row < Cp932Rows; ++row) states[row] = Cp932PairStates[row];
+  states[Cp932Rows].fill(Invalid);
+  return states;
+}();
+
+// The lead bytes among the 64 at `at`. `lead` has the bytes that may lead a
+// code (81 to 9F and E0 to FC), `trailFirst` is 1 when the first byte is the
+// trail of a lead before them. A lead's next byte is its trail whatever it
+// is, so in each run of bytes that may lead, the first is a lead, the second
+// its trail, and so on: the leads are the run's bits of the parity of its
+// first bit.
+std::uint64_t Cp932Leads(std::uint64_t lead, std::uint64_t trailFirst) {
+  constexpr std::uint64_t even = 0x5555555555555555ull;
+  lead &= ~trailFirst;
+  const std::uint64_t starts = lead & ~(lead << 1);
+  // Adding a run's first bit clears the run: those left began at odd bits.
+  const std::uint64_t oddRuns = (lead + (starts & even)) & lead;
+  return ((lead & ~oddRuns) & even) | (oddRuns & ~even);
+}
+#endif
+
 Cp932Scan ScanCp932(std::string_view bytes, bool final) {
   const auto* const begin = reinterpret_cast<const Byte*>(bytes.data());
   const Byte* at = begin;
   const Byte* const end = begin + bytes.size();
   unsigned state = Same;
+#if defined(__SSE2__)
+  // 64 bytes at a time while a lead at the last of them has its trail.
+  std::uint64_t trailFirst = 0;
+  while (end - at > 64) {
+    const auto masks = [&](auto test) {
+      std::uint64_t mask = 0;
+      for (int block = 0; block < 4; ++block) {
+        const __m128i signedBytes = _mm_xor_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * block)),
+            _mm_set1_epi8(static_cast<char>(0x80)));
+        mask |= static_cast<std::uint64_t>(
+                    static_cast<unsigned>(_mm_movemask_epi8(test(signedBytes))))
+                << (16 * block);
+      }
+      return mask;
+    };
+    // Bytes above 80 as 01 and up, ASCII as negative.
+    const auto within = [](__m128i b, int low, int high) {
+      return _mm_and_si128(_mm_cmpgt_epi8(b, _mm_set1_epi8(static_cast<char>(low - 0x81))),
+                           _mm_cmplt_epi8(b, _mm_set1_epi8(static_cast<char>(high - 0x7F))));
+    };
+    // 81 to A0 and E0 to FF are no single byte of their own.
+    const std::uint64_t noSingle = masks([&](__m128i b) {
+      return _mm_or_si128(within(b, 0x81, 0xA0),
+                          _mm_cmpgt_epi8(b, _mm_set1_epi8(static_cast<char>(0xDF - 0x80))));
+    });
+    if ((noSingle | trailFirst) != 0) {
+      const std::uint64_t mayLead =
+          masks([&](__m128i b) { return _mm_or_si128(within(b, 0x81, 0x9F), within(b, 0xE0, 0xFC)); });
+      const std::uint64_t leads = Cp932Leads(mayLead, trailFirst);
+      const std::uint64_t trails = leads << 1 | trailFirst;
+      if ((noSingle & ~leads & ~trails) != 0) return {ByteFormFit::No, bytes.size()};
+      for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1) {
+        const Byte* const code = at + std::countr_zero(rest);
+        state |= Cp932PairStatesOrInvalid[Cp932StateRows[code[0]]][code[1]];
+      }
+      if ((state & Invalid) != 0) return {ByteFormFit::No, bytes.size()};
+      trailFirst = leads >> 63;
+    }
+    at += 64;
+  }
+  at += trailFirst;
+#endif
   // Every code but the last has a byte after it, so the trail needs no test.
   while (at < end) {
     const unsigned byte = *at;
@@ -250,6 +326,79 @@ void RewriteCp932Codes(char* body, std::size_t size) {
   }
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// Whether the block of 16 bytes `current`, after the block `previous`, breaks
+// a rule of UTF-8: non-zero bytes where it does. Each byte is compared with
+// the three before it, so that a sequence cut by the blocks' end is checked
+// as one.
+[[gnu::always_inline]] inline __m128i Utf8Errors(__m128i previous, __m128i current) {
+  const auto bytes = [](int value) { return _mm_set1_epi8(static_cast<char>(value)); };
+  const __m128i before1 = _mm_or_si128(_mm_slli_si128(current, 1), _mm_srli_si128(previous, 15));
+  const __m128i before2 = _mm_or_si128(_mm_slli_si128(current, 2), _mm_srli_si128(previous, 14));
+  const __m128i before3 = _mm_or_si128(_mm_slli_si128(current, 3), _mm_srli_si128(previous, 13));
+  // Non-zero where a lead byte one, two or three bytes back wants this byte.
+  const __m128i wanted = _mm_or_si128(
+      _mm_or_si128(_mm_subs_epu8(before1, bytes(0xBF)), _mm_subs_epu8(before2, bytes(0xDF))),
+      _mm_subs_epu8(before3, bytes(0xEF)));
+  // 80 to BF are the bytes below C0 as signed bytes.
+  const __m128i continuation = _mm_cmplt_epi8(current, bytes(0xC0));
+  // Wanted and not a continuation byte, or a continuation byte not wanted.
+  __m128i errors = _mm_cmpeq_epi8(_mm_cmpeq_epi8(wanted, _mm_setzero_si128()), continuation);
+  // C0 and C1 only begin overlong forms; F5 and above begin nothing.
+  errors = _mm_or_si128(errors, _mm_cmpeq_epi8(_mm_and_si128(current, bytes(0xFE)), bytes(0xC0)));
+  errors = _mm_or_si128(errors, _mm_subs_epu8(current, bytes(0xF4)));
+  // The second byte's narrower ranges: E0 A0..BF (not overlong), ED 80..9F
+  // (no surrogate), F0 90..BF (not overlong), F4 80..8F (up to U+10FFFF).
+  const auto after = [&](int lead, __m128i outside) {
+    return _mm_and_si128(_mm_cmpeq_epi8(before1, bytes(lead)), outside);
+  };
+  errors = _mm_or_si128(errors, after(0xE0, _mm_cmplt_epi8(current, bytes(0xA0))));
+  errors = _mm_or_si128(errors, after(0xED, _mm_cmpgt_epi8(current, bytes(0x9F))));
+  errors = _mm_or_si128(errors, after(0xF0, _mm_cmplt_epi8(current, bytes(0x90))));
+  return _mm_or_si128(errors, after(0xF4, _mm_cmpgt_epi8(current, bytes(0x8F))));
+}
+
+}  // namespace
+
+bool IsStrictUtf8(std::string_view bytes) {
+  const char* at = bytes.data();
+  const char* const end = at + bytes.size();
+  __m128i previous = _mm_setzero_si128(), errors = _mm_setzero_si128();
+  while (end - at >= 64) {
+    const __m128i block0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i block1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16));
+    const __m128i block2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 32));
+    const __m128i block3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 48));
+    const __m128i high = _mm_or_si128(_mm_or_si128(block0, block1), _mm_or_si128(block2, block3));
+    // ASCII after a whole sequence needs no check; a lead byte at the end
+    // of the last block shows in the check of this one.
+    if (_mm_movemask_epi8(high) != 0 ||
+        _mm_movemask_epi8(_mm_subs_epu8(previous, _mm_set1_epi8(static_cast<char>(0xBF)))) != 0) {
+      errors = _mm_or_si128(errors, Utf8Errors(previous, block0));
+      errors = _mm_or_si128(errors, Utf8Errors(block0, block1));
+      errors = _mm_or_si128(errors, Utf8Errors(block1, block2));
+      errors = _mm_or_si128(errors, Utf8Errors(block2, block3));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi8(errors, _mm_setzero_si128())) != 0xFFFF) return false;
+    }
+    previous = block3;
+    at += 64;
+  }
+  // The rest, then zeros: a sequence cut by the end wants a byte it lacks.
+  while (true) {
+    alignas(16) char tail[16] = {};
+    const auto count = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - at, 16));
+    std::memcpy(tail, at, count);
+    const __m128i current = _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
+    errors = _mm_or_si128(errors, Utf8Errors(previous, current));
+    previous = current;
+    at += count;
+    if (count < 16) break;
+  }
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(errors, _mm_setzero_si128())) == 0xFFFF;
+}
+#else
 bool IsStrictUtf8(std::string_view bytes) {
   const auto* at = reinterpret_cast<const Byte*>(bytes.data());
   const Byte* const end = at + bytes.size();
@@ -279,6 +428,7 @@ bool IsStrictUtf8(std::string_view bytes) {
   }
   return true;
 }
+#endif
 
 std::optional<std::uint16_t> Cp932WrittenCode(std::string_view code) {
   if (code.empty() || code.size() > 2) return std::nullopt;
@@ -322,6 +472,64 @@ const char* FindLineBreak(const char* at, const char* end) {
   while (at < end && *at != '\r' && *at != '\n') ++at;
   return at;
 }
+
+#if defined(__SSE2__)
+namespace {
+
+// One bit for each of the 64 bytes at `at` that `test` marks in its block of 16.
+template <class Test>
+std::uint64_t MaskOf64(const char* at, Test test) {
+  std::uint64_t mask = 0;
+  for (int block = 0; block < 4; ++block) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * block));
+    mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(test(bytes))))
+            << (16 * block);
+  }
+  return mask;
+}
+
+}  // namespace
+
+const char* SkipPlainLines(const char* lineStart, const char* end, char first, char second) {
+  const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), blank = _mm_set1_epi8(0x20);
+  const __m128i firstLetter = _mm_set1_epi8(first), secondLetter = _mm_set1_epi8(second);
+  const char* at = lineStart;
+  // What the bytes before the block were: a CR, the first letter, and for the
+  // two last ones whether they were up to 0x20. Before `lineStart` there is a
+  // line break, which counts as up to 0x20.
+  std::uint64_t crBefore = 0, firstBefore = 0, blanksBefore = 3;
+  while (end - at >= 64) {
+    const std::uint64_t crs = MaskOf64(at, [&](__m128i b) { return _mm_cmpeq_epi8(b, cr); });
+    const std::uint64_t lfs = MaskOf64(at, [&](__m128i b) { return _mm_cmpeq_epi8(b, lf); });
+    const std::uint64_t blanks =
+        MaskOf64(at, [&](__m128i b) { return _mm_cmpeq_epi8(_mm_min_epu8(b, blank), b); });
+    const std::uint64_t firsts = MaskOf64(
+        at, [&](__m128i b) { return _mm_cmpeq_epi8(_mm_or_si128(b, blank), firstLetter); });
+    const std::uint64_t seconds = MaskOf64(
+        at, [&](__m128i b) { return _mm_cmpeq_epi8(_mm_or_si128(b, blank), secondLetter); });
+    // Every LF right after a CR, every CR right before an LF.
+    const std::uint64_t otherBreaks = lfs ^ (crs << 1 | crBefore);
+    // The word's second letter right after its first, with a byte up to 0x20
+    // (or a break) before the first and after the second; a letter at the
+    // block's end may have anything after it.
+    const std::uint64_t words = seconds & (firsts << 1 | firstBefore) &
+                                (blanks << 2 | blanksBefore) & (blanks >> 1 | 1ull << 63);
+    const std::uint64_t stops = otherBreaks | words;
+    if (stops != 0) {
+      const std::uint64_t lfsBefore = lfs & ((stops & (~stops + 1)) - 1);
+      return lfsBefore == 0 ? lineStart : at + 64 - std::countl_zero(lfsBefore);
+    }
+    if (lfs != 0) lineStart = at + 64 - std::countl_zero(lfs);
+    crBefore = crs >> 63;
+    firstBefore = firsts >> 63;
+    blanksBefore = blanks >> 62;
+    at += 64;
+  }
+  return lineStart;
+}
+#else
+const char* SkipPlainLines(const char* lineStart, const char*, char, char) { return lineStart; }
+#endif
 
 std::uint64_t ByteFormOutputSize(std::string_view body, const ByteLineRule* rule) {
   CountingOutput output;

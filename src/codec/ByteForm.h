@@ -61,6 +61,13 @@ std::optional<std::uint16_t> Cp932WrittenCode(std::string_view code);
 // The first CR or LF at or after `at`, else `end`.
 const char* FindLineBreak(const char* at, const char* end);
 
+// From `lineStart`, the start of a line, steps over whole lines that end in
+// CR LF and cannot be the two-letter word `first` `second` (lower case, met in
+// any case) with only bytes up to 0x20 around it, and returns the start of
+// the first line that may be or that ends otherwise. It looks at most until
+// 64 bytes before `end` and may stop early; without SSE2 it steps over none.
+const char* SkipPlainLines(const char* lineStart, const char* end, char first, char second);
+
 // Calls `onLine(line)` for each line of `bytes`: CR LF, a lone CR and a lone
 // LF each end one line; a break at the very end adds no empty line.
 template <class OnLine>

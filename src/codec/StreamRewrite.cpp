@@ -273,6 +273,11 @@ class LineRewriter {
         mayMatch_ = true;
         continue;
       }
+      if constexpr (std::is_same_v<Unit, char>) {
+        // At a line's start: most lines are neither the word nor end other
+        // than in CR LF, and stay in the run untouched.
+        if (held_.empty() && word_.size() == 2) at = SkipPlainLines(at, end, word_[0], word_[1]);
+      }
       const Unit* const from = at;
       while (at < end && *at != Unit('\r') && *at != Unit('\n') && Accepts(*at)) ++at;
       if (at == end) {
