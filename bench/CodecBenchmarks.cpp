@@ -98,6 +98,23 @@ void Lines(benchmark::State& state, WorkFileKind kind) {
   CountFileBytes(state, data);
 }
 
+// The pass's way over lines that stay as they are: whole lines at a time,
+// one line at a time only where a line may be "hq" or ends otherwise.
+void PlainLines(benchmark::State& state, WorkFileKind kind) {
+  const WorkFileData& data = Data(kind);
+  const char* const end = data.body.data() + data.body.size();
+  for (auto _ : state) {
+    std::size_t stops = 0;
+    for (const char* at = data.body.data(); at < end; ++stops) {
+      at = FindLineBreak(SkipPlainLines(at, end, 'h', 'q'), end);
+      if (at < end && *at == '\r') ++at;
+      if (at < end && *at == '\n') ++at;
+    }
+    benchmark::DoNotOptimize(stops);
+  }
+  CountFileBytes(state, data);
+}
+
 void ByteRule(benchmark::State& state, WorkFileKind kind) {
   const WorkFileData& data = Data(kind);
   std::size_t hqLines = 0;
@@ -196,6 +213,8 @@ BENCHMARK_CAPTURE(Check, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMilliseco
 BENCHMARK_CAPTURE(Check, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Lines, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Lines, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PlainLines, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PlainLines, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ByteRule, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ByteRule, utf8, WorkFileKind::Utf8)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(WritePass, cp932, WorkFileKind::Cp932)->Unit(benchmark::kMillisecond);

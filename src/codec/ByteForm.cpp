@@ -230,35 +230,45 @@ Cp932Scan ScanCp932(std::string_view bytes, bool final) {
   // 64 bytes at a time while a lead at the last of them has its trail.
   std::uint64_t trailFirst = 0;
   while (end - at > 64) {
-    const auto masks = [&](auto test) {
-      std::uint64_t mask = 0;
-      for (int block = 0; block < 4; ++block) {
-        const __m128i signedBytes = _mm_xor_si128(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * block)),
-            _mm_set1_epi8(static_cast<char>(0x80)));
-        mask |= static_cast<std::uint64_t>(
-                    static_cast<unsigned>(_mm_movemask_epi8(test(signedBytes))))
-                << (16 * block);
-      }
-      return mask;
-    };
-    // Bytes above 80 as 01 and up, ASCII as negative.
+    // Bytes as signed after 80 is taken from them: 81 is 01, ASCII negative.
     const auto within = [](__m128i b, int low, int high) {
       return _mm_and_si128(_mm_cmpgt_epi8(b, _mm_set1_epi8(static_cast<char>(low - 0x81))),
                            _mm_cmplt_epi8(b, _mm_set1_epi8(static_cast<char>(high - 0x7F))));
     };
-    // 81 to A0 and E0 to FF are no single byte of their own.
-    const std::uint64_t noSingle = masks([&](__m128i b) {
-      return _mm_or_si128(within(b, 0x81, 0xA0),
-                          _mm_cmpgt_epi8(b, _mm_set1_epi8(static_cast<char>(0xDF - 0x80))));
-    });
+    const auto equal = [](__m128i b, int byte) {
+      return _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(byte - 0x80)));
+    };
+    const auto bitsOf = [](__m128i test, int block) {
+      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(test)))
+             << (16 * block);
+    };
+    std::uint64_t noSingle = 0, mayLead = 0, otherLead = 0, plainTrail = 0;
+    for (int block = 0; block < 4; ++block) {
+      const __m128i b =
+          _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * block)),
+                        _mm_set1_epi8(static_cast<char>(0x80)));
+      // 81 to A0 and E0 to FF are no single byte of their own.
+      noSingle |= bitsOf(
+          _mm_or_si128(within(b, 0x81, 0xA0), _mm_cmpgt_epi8(b, _mm_set1_epi8(0xDF - 0x80))),
+          block);
+      mayLead |= bitsOf(_mm_or_si128(within(b, 0x81, 0x9F), within(b, 0xE0, 0xFC)), block);
+      // Leads whose row lacks some trails or has codes written as others;
+      // the rest take every trail from 40 to 7E and from 80 to FC as it is.
+      otherLead |= bitsOf(_mm_or_si128(_mm_or_si128(within(b, 0x81, 0x88), equal(b, 0x98)),
+                                       _mm_or_si128(within(b, 0xEA, 0xEF),
+                                                    _mm_or_si128(equal(b, 0xFA), equal(b, 0xFC)))),
+                          block);
+      plainTrail |= bitsOf(_mm_or_si128(within(b, 0x40, 0x7E), within(b, 0x80, 0xFC)), block);
+    }
     if ((noSingle | trailFirst) != 0) {
-      const std::uint64_t mayLead =
-          masks([&](__m128i b) { return _mm_or_si128(within(b, 0x81, 0x9F), within(b, 0xE0, 0xFC)); });
       const std::uint64_t leads = Cp932Leads(mayLead, trailFirst);
       const std::uint64_t trails = leads << 1 | trailFirst;
       if ((noSingle & ~leads & ~trails) != 0) return {ByteFormFit::No, bytes.size()};
-      for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1) {
+      // A lead at the end has its trail in the next bytes: it is looked up.
+      constexpr std::uint64_t lastBit = 1ull << 63;
+      const std::uint64_t plainLeads = leads & ~otherLead & ~lastBit;
+      if ((plainLeads << 1 & ~plainTrail) != 0) return {ByteFormFit::No, bytes.size()};
+      for (std::uint64_t rest = leads & (otherLead | lastBit); rest != 0; rest &= rest - 1) {
         const Byte* const code = at + std::countr_zero(rest);
         state |= Cp932PairStatesOrInvalid[Cp932StateRows[code[0]]][code[1]];
       }
