@@ -230,13 +230,14 @@ Cp932Scan ScanCp932(std::string_view bytes, bool final) {
   // 64 bytes at a time while a lead at the last of them has its trail.
   std::uint64_t trailFirst = 0;
   while (end - at > 64) {
-    // Bytes as signed after 80 is taken from them: 81 is 01, ASCII negative.
+    // A byte is from `low` to `high` when, moved so that `low` is the least
+    // signed byte, it is less than `high` moved the same way.
     const auto within = [](__m128i b, int low, int high) {
-      return _mm_and_si128(_mm_cmpgt_epi8(b, _mm_set1_epi8(static_cast<char>(low - 0x81))),
-                           _mm_cmplt_epi8(b, _mm_set1_epi8(static_cast<char>(high - 0x7F))));
+      return _mm_cmplt_epi8(_mm_add_epi8(b, _mm_set1_epi8(static_cast<char>(0x80 - low))),
+                            _mm_set1_epi8(static_cast<char>(high - low + 1 - 0x80)));
     };
     const auto equal = [](__m128i b, int byte) {
-      return _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(byte - 0x80)));
+      return _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(byte)));
     };
     const auto bitsOf = [](__m128i test, int block) {
       return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(test)))
@@ -244,13 +245,9 @@ Cp932Scan ScanCp932(std::string_view bytes, bool final) {
     };
     std::uint64_t noSingle = 0, mayLead = 0, otherLead = 0, plainTrail = 0;
     for (int block = 0; block < 4; ++block) {
-      const __m128i b =
-          _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * block)),
-                        _mm_set1_epi8(static_cast<char>(0x80)));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * block));
       // 81 to A0 and E0 to FF are no single byte of their own.
-      noSingle |= bitsOf(
-          _mm_or_si128(within(b, 0x81, 0xA0), _mm_cmpgt_epi8(b, _mm_set1_epi8(0xDF - 0x80))),
-          block);
+      noSingle |= bitsOf(_mm_or_si128(within(b, 0x81, 0xA0), within(b, 0xE0, 0xFF)), block);
       mayLead |= bitsOf(_mm_or_si128(within(b, 0x81, 0x9F), within(b, 0xE0, 0xFC)), block);
       // Leads whose row lacks some trails or has codes written as others;
       // the rest take every trail from 40 to 7E and from 80 to FC as it is.
@@ -258,7 +255,7 @@ Cp932Scan ScanCp932(std::string_view bytes, bool final) {
                                        _mm_or_si128(within(b, 0xEA, 0xEF),
                                                     _mm_or_si128(equal(b, 0xFA), equal(b, 0xFC)))),
                           block);
-      plainTrail |= bitsOf(_mm_or_si128(within(b, 0x40, 0x7E), within(b, 0x80, 0xFC)), block);
+      plainTrail |= bitsOf(_mm_andnot_si128(equal(b, 0x7F), within(b, 0x40, 0xFC)), block);
     }
     if ((noSingle | trailFirst) != 0) {
       const std::uint64_t leads = Cp932Leads(mayLead, trailFirst);
