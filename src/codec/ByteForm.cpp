@@ -9,6 +9,14 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// Checks of 32 bytes at a time where the processor has AVX2; only GCC has
+// the pragma that builds them beside the rest.
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define HQ2HD_WIDE_BLOCKS 1
+#include <immintrin.h>
+#else
+#define HQ2HD_WIDE_BLOCKS 0
+#endif
 
 namespace hq2hd {
 
@@ -188,6 +196,8 @@ ByteFormFit FitsByteForm(const Encoding& encoding, std::string_view body) {
   return ByteFormFit::No;
 }
 
+namespace {
+
 #if defined(__SSE2__)
 // Lead bytes by the row of their pair states; every other byte has the last
 // row, where every trail is invalid.
@@ -219,7 +229,68 @@ std::uint64_t Cp932Leads(std::uint64_t lead, std::uint64_t trailFirst) {
   const std::uint64_t oddRuns = (lead + (starts & even)) & lead;
   return ((lead & ~oddRuns) & even) | (oddRuns & ~even);
 }
+
+struct NarrowLanes {
+  using Vector = __m128i;
+  static constexpr int Width = 16;
+  static Vector Load(const void* at) { return _mm_loadu_si128(static_cast<const Vector*>(at)); }
+  static Vector Set(int byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
+  static Vector Or(Vector a, Vector b) { return _mm_or_si128(a, b); }
+  static Vector AndNot(Vector a, Vector b) { return _mm_andnot_si128(a, b); }
+  static Vector Add(Vector a, Vector b) { return _mm_add_epi8(a, b); }
+  static Vector Equal(Vector a, Vector b) { return _mm_cmpeq_epi8(a, b); }
+  static Vector Greater(Vector a, Vector b) { return _mm_cmpgt_epi8(a, b); }
+  static Vector MinUnsigned(Vector a, Vector b) { return _mm_min_epu8(a, b); }
+  static std::uint32_t Mask(Vector a) { return static_cast<std::uint32_t>(_mm_movemask_epi8(a)); }
+};
+
+namespace narrow {
+using Lanes = NarrowLanes;
+#include "codec/ByteBlocks.inc"
+}  // namespace narrow
+
+#if HQ2HD_WIDE_BLOCKS
+#pragma GCC push_options
+#pragma GCC target("avx2")
+struct WideLanes {
+  using Vector = __m256i;
+  static constexpr int Width = 32;
+  static Vector Load(const void* at) { return _mm256_loadu_si256(static_cast<const Vector*>(at)); }
+  static Vector Set(int byte) { return _mm256_set1_epi8(static_cast<char>(byte)); }
+  static Vector Or(Vector a, Vector b) { return _mm256_or_si256(a, b); }
+  static Vector AndNot(Vector a, Vector b) { return _mm256_andnot_si256(a, b); }
+  static Vector Add(Vector a, Vector b) { return _mm256_add_epi8(a, b); }
+  static Vector Equal(Vector a, Vector b) { return _mm256_cmpeq_epi8(a, b); }
+  static Vector Greater(Vector a, Vector b) { return _mm256_cmpgt_epi8(a, b); }
+  static Vector MinUnsigned(Vector a, Vector b) { return _mm256_min_epu8(a, b); }
+  static std::uint32_t Mask(Vector a) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(a));
+  }
+};
+
+namespace wide {
+using Lanes = WideLanes;
+#include "codec/ByteBlocks.inc"
+}  // namespace wide
+#pragma GCC pop_options
+
+bool HasAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}
+const bool Avx2Available = HasAvx2();
+bool Avx2Used = Avx2Available;
+bool WideBlocks() { return Avx2Used; }
+#else
+namespace wide = narrow;
+constexpr bool Avx2Available = false;
+bool WideBlocks() { return false; }
 #endif
+#else
+constexpr bool Avx2Available = false;
+#endif
+
+}  // namespace
 
 Cp932Scan ScanCp932(std::string_view bytes, bool final) {
   const auto* const begin = reinterpret_cast<const Byte*>(bytes.data());
@@ -228,53 +299,9 @@ Cp932Scan ScanCp932(std::string_view bytes, bool final) {
   unsigned state = Same;
 #if defined(__SSE2__)
   // 64 bytes at a time while a lead at the last of them has its trail.
-  std::uint64_t trailFirst = 0;
-  while (end - at > 64) {
-    // A byte is from `low` to `high` when, moved so that `low` is the least
-    // signed byte, it is less than `high` moved the same way.
-    const auto within = [](__m128i b, int low, int high) {
-      return _mm_cmplt_epi8(_mm_add_epi8(b, _mm_set1_epi8(static_cast<char>(0x80 - low))),
-                            _mm_set1_epi8(static_cast<char>(high - low + 1 - 0x80)));
-    };
-    const auto equal = [](__m128i b, int byte) {
-      return _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(byte)));
-    };
-    const auto bitsOf = [](__m128i test, int block) {
-      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(test)))
-             << (16 * block);
-    };
-    std::uint64_t noSingle = 0, mayLead = 0, otherLead = 0, plainTrail = 0;
-    for (int block = 0; block < 4; ++block) {
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * block));
-      // 81 to A0 and E0 to FF are no single byte of their own.
-      noSingle |= bitsOf(_mm_or_si128(within(b, 0x81, 0xA0), within(b, 0xE0, 0xFF)), block);
-      mayLead |= bitsOf(_mm_or_si128(within(b, 0x81, 0x9F), within(b, 0xE0, 0xFC)), block);
-      // Leads whose row lacks some trails or has codes written as others;
-      // the rest take every trail from 40 to 7E and from 80 to FC as it is.
-      otherLead |= bitsOf(_mm_or_si128(_mm_or_si128(within(b, 0x81, 0x88), equal(b, 0x98)),
-                                       _mm_or_si128(within(b, 0xEA, 0xEF),
-                                                    _mm_or_si128(equal(b, 0xFA), equal(b, 0xFC)))),
-                          block);
-      plainTrail |= bitsOf(_mm_andnot_si128(equal(b, 0x7F), within(b, 0x40, 0xFC)), block);
-    }
-    if ((noSingle | trailFirst) != 0) {
-      const std::uint64_t leads = Cp932Leads(mayLead, trailFirst);
-      const std::uint64_t trails = leads << 1 | trailFirst;
-      if ((noSingle & ~leads & ~trails) != 0) return {ByteFormFit::No, bytes.size()};
-      // A lead at the end has its trail in the next bytes: it is looked up.
-      constexpr std::uint64_t lastBit = 1ull << 63;
-      const std::uint64_t plainLeads = leads & ~otherLead & ~lastBit;
-      if ((plainLeads << 1 & ~plainTrail) != 0) return {ByteFormFit::No, bytes.size()};
-      for (std::uint64_t rest = leads & (otherLead | lastBit); rest != 0; rest &= rest - 1) {
-        const Byte* const code = at + std::countr_zero(rest);
-        state |= Cp932PairStatesOrInvalid[Cp932StateRows[code[0]]][code[1]];
-      }
-      if ((state & Invalid) != 0) return {ByteFormFit::No, bytes.size()};
-      trailFirst = leads >> 63;
-    }
-    at += 64;
-  }
-  at += trailFirst;
+  at = WideBlocks() ? wide::ScanCp932Blocks(at, end, state)
+                    : narrow::ScanCp932Blocks(at, end, state);
+  if (at == nullptr) return {ByteFormFit::No, bytes.size()};
 #endif
   // Every code but the last has a byte after it, so the trail needs no test.
   while (at < end) {
@@ -481,58 +508,9 @@ const char* FindLineBreak(const char* at, const char* end) {
 }
 
 #if defined(__SSE2__)
-namespace {
-
-// One bit for each of the 64 bytes at `at` that `test` marks in its block of 16.
-template <class Test>
-std::uint64_t MaskOf64(const char* at, Test test) {
-  std::uint64_t mask = 0;
-  for (int block = 0; block < 4; ++block) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * block));
-    mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(test(bytes))))
-            << (16 * block);
-  }
-  return mask;
-}
-
-}  // namespace
-
 const char* SkipPlainLines(const char* lineStart, const char* end, char first, char second) {
-  const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), blank = _mm_set1_epi8(0x20);
-  const __m128i firstLetter = _mm_set1_epi8(first), secondLetter = _mm_set1_epi8(second);
-  const char* at = lineStart;
-  // What the bytes before the block were: a CR, the first letter, and for the
-  // two last ones whether they were up to 0x20. Before `lineStart` there is a
-  // line break, which counts as up to 0x20.
-  std::uint64_t crBefore = 0, firstBefore = 0, blanksBefore = 3;
-  while (end - at >= 64) {
-    const std::uint64_t crs = MaskOf64(at, [&](__m128i b) { return _mm_cmpeq_epi8(b, cr); });
-    const std::uint64_t lfs = MaskOf64(at, [&](__m128i b) { return _mm_cmpeq_epi8(b, lf); });
-    const std::uint64_t blanks =
-        MaskOf64(at, [&](__m128i b) { return _mm_cmpeq_epi8(_mm_min_epu8(b, blank), b); });
-    const std::uint64_t firsts = MaskOf64(
-        at, [&](__m128i b) { return _mm_cmpeq_epi8(_mm_or_si128(b, blank), firstLetter); });
-    const std::uint64_t seconds = MaskOf64(
-        at, [&](__m128i b) { return _mm_cmpeq_epi8(_mm_or_si128(b, blank), secondLetter); });
-    // Every LF right after a CR, every CR right before an LF.
-    const std::uint64_t otherBreaks = lfs ^ (crs << 1 | crBefore);
-    // The word's second letter right after its first, with a byte up to 0x20
-    // (or a break) before the first and after the second; a letter at the
-    // block's end may have anything after it.
-    const std::uint64_t words = seconds & (firsts << 1 | firstBefore) &
-                                (blanks << 2 | blanksBefore) & (blanks >> 1 | 1ull << 63);
-    const std::uint64_t stops = otherBreaks | words;
-    if (stops != 0) {
-      const std::uint64_t lfsBefore = lfs & ((stops & (~stops + 1)) - 1);
-      return lfsBefore == 0 ? lineStart : at + 64 - std::countl_zero(lfsBefore);
-    }
-    if (lfs != 0) lineStart = at + 64 - std::countl_zero(lfs);
-    crBefore = crs >> 63;
-    firstBefore = firsts >> 63;
-    blanksBefore = blanks >> 62;
-    at += 64;
-  }
-  return lineStart;
+  return WideBlocks() ? wide::SkipPlainLinesBlocks(lineStart, end, first, second)
+                      : narrow::SkipPlainLinesBlocks(lineStart, end, first, second);
 }
 #else
 const char* SkipPlainLines(const char* lineStart, const char*, char, char) { return lineStart; }
@@ -552,6 +530,14 @@ void WriteByteForm(std::string_view body, const ByteLineRule* rule, std::size_t 
                      writePiece);
   RewriteLines(body, rule, output);
   output.Finish();
+}
+
+bool WideBlocksAvailable() { return Avx2Available; }
+
+void UseWideBlocks([[maybe_unused]] bool use) {
+#if HQ2HD_WIDE_BLOCKS
+  Avx2Used = use && Avx2Available;
+#endif
 }
 
 }  // namespace hq2hd

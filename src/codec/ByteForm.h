@@ -68,6 +68,12 @@ const char* FindLineBreak(const char* at, const char* end);
 // 64 bytes before `end` and may stop early; without SSE2 it steps over none.
 const char* SkipPlainLines(const char* lineStart, const char* end, char first, char second);
 
+// Whether the processor has AVX2, which the checks of code page 932 and
+// SkipPlainLines then use for 32 bytes at a time, and a switch back to 16
+// (SSE2), so that the tests can compare both.
+bool WideBlocksAvailable();
+void UseWideBlocks(bool use);
+
 // Calls `onLine(line)` for each line of `bytes`: CR LF, a lone CR and a lone
 // LF each end one line; a break at the very end adds no empty line.
 template <class OnLine>
