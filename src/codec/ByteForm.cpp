@@ -406,10 +406,11 @@ bool IsStrictUtf8(std::string_view bytes) {
     const __m128i block2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 32));
     const __m128i block3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 48));
     const __m128i high = _mm_or_si128(_mm_or_si128(block0, block1), _mm_or_si128(block2, block3));
-    // ASCII after a whole sequence needs no check; a lead byte at the end
-    // of the last block shows in the check of this one.
+    // ASCII after a whole sequence needs no check; a lead byte (C0 and up:
+    // its two high bits set) at the end of the last block shows in the
+    // check of this one.
     if (_mm_movemask_epi8(high) != 0 ||
-        _mm_movemask_epi8(_mm_subs_epu8(previous, _mm_set1_epi8(static_cast<char>(0xBF)))) != 0) {
+        _mm_movemask_epi8(_mm_and_si128(previous, _mm_slli_epi16(previous, 1))) != 0) {
       errors = _mm_or_si128(errors, Utf8Errors(previous, block0));
       errors = _mm_or_si128(errors, Utf8Errors(block0, block1));
       errors = _mm_or_si128(errors, Utf8Errors(block1, block2));

@@ -124,6 +124,102 @@ TEST(ByteFormTable, EveryCodePage932CodeAsThePlatformReadsAndWritesIt) {
   EXPECT_EQ(changed, 398);
 }
 
+// The whole of `bytes` as the platform reads it strictly and writes it back.
+ByteFormFit PlatformFit(const std::string& bytes) {
+  auto& os = platform::Os();
+  const int size = static_cast<int>(bytes.size());
+  std::u16string units(bytes.size(), u'\0');
+  const int unitCount = os.MultiByteToWideChar(932, platform::MbErrInvalidChars, bytes.data(), size,
+                                               units.data(), size);
+  if (unitCount <= 0) return ByteFormFit::No;
+  std::string written(bytes.size() + 2, '\0');
+  const int byteCount =
+      os.WideCharToMultiByte(932, 0, units.data(), unitCount, written.data(), size + 2);
+  written.resize(static_cast<std::size_t>(std::max(byteCount, 0)));
+  return written == bytes ? ByteFormFit::AsItIs : ByteFormFit::AfterCp932Rewrite;
+}
+
+// Where the pass over `bytes` stops to look at a line itself.
+std::vector<std::size_t> PlainLineStops(const std::string& bytes) {
+  std::vector<std::size_t> stops;
+  const char* const begin = bytes.data();
+  const char* const end = begin + bytes.size();
+  for (const char* at = begin; at < end;) {
+    const char* const stop = SkipPlainLines(at, end, 'h', 'q');
+    // Every line stepped over ends in CR LF and is not hq.
+    for (const char* line = at; line < stop;) {
+      const char* lineEnd = FindLineBreak(line, stop);
+      std::string_view text(line, static_cast<std::size_t>(lineEnd - line));
+      while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20)
+        text.remove_prefix(1);
+      while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20)
+        text.remove_suffix(1);
+      EXPECT_FALSE(text.size() == 2 && (text[0] | 0x20) == 'h' && (text[1] | 0x20) == 'q')
+          << "stepped over hq at " << line - begin;
+      EXPECT_TRUE(stop - lineEnd >= 2 && lineEnd[0] == '\r' && lineEnd[1] == '\n')
+          << "stepped over a break at " << lineEnd - begin;
+      line = lineEnd + 2;
+    }
+    stops.push_back(static_cast<std::size_t>(stop - begin));
+    at = FindLineBreak(stop, end);
+    if (at < end && *at == '\r') ++at;
+    if (at < end && *at == '\n') ++at;
+  }
+  return stops;
+}
+
+// The code page 932 check and the plain lines take 64 bytes at a time, with
+// 16 or, where the processor has AVX2, 32 to an instruction. On long random
+// text both read what the platform reads and stop at the same lines.
+TEST(ByteBlocksTest, BothWidthsAgreeWithThePlatformOnLongText) {
+  std::mt19937 random(64);
+  const std::vector<std::string> common = {
+      "a",        "x",        " ",        "\t",       "\r\n",     "\r\n",     "\r\n",
+      "hq",       "HQ",       " hQ\t",    "h",        "q",        "\xB1",     "\x80",
+      "\x81\x40", "\x81\xAC", "\x81\xFC", "\x82\x9F", "\x82\xF1", "\x83\x40", "\x83\x96",
+      "\x84\x40", "\x87\x40", "\x88\x9F", "\x89\x40", "\x89\xFC", "\x98\x9F", "\x9F\x68",
+      "\xE0\x71", "\xEA\xA4", "\xF0\x40", "\xFB\xFC", "\xFC\x4B"};
+  // Each breaks the text, or turns it into other codes.
+  const std::vector<std::string> rare = {"\r",       "\n",       "\n\r",     "\x87\x90", "\xED\x40",
+                                         "\xFA\x40", "\x81\x7F", "\x82\x40", "\x83\x97", "\x89\x7F",
+                                         "\x89\xFD", "\x89\x3F", "\x85\x40", "\xA0",     "\xFD",
+                                         "\xEB\x40", "\x81"};
+  const bool wideToo = WideBlocksAvailable();
+  // A line of each length before each kind of line that stops the pass, so
+  // that each falls on every byte of a block.
+  for (const std::string stop : {"hq\r\n", " Hq\t\r\n", "a\rb\r\n", "a\nb\r\n", "h\r\nq\r\n"}) {
+    std::string bytes;
+    for (std::size_t length = 0; length < 140; ++length)
+      bytes += std::string(length, 'x') + "\r\n" + stop;
+    UseWideBlocks(false);
+    const std::vector<std::size_t> narrowStops = PlainLineStops(bytes);
+    UseWideBlocks(true);
+    EXPECT_EQ(PlainLineStops(bytes), narrowStops) << "before " << stop;
+  }
+  for (int round = 0; round < 400; ++round) {
+    std::string bytes;
+    const int count = 20 + static_cast<int>(random() % 200);
+    for (int i = 0; i < count; ++i)
+      bytes +=
+          random() % 100 == 0 ? rare[random() % rare.size()] : common[random() % common.size()];
+    const ByteFormFit expected = PlatformFit(bytes);
+    for (const bool wide : {false, true}) {
+      if (wide && !wideToo) continue;
+      UseWideBlocks(wide);
+      EXPECT_EQ(ScanCp932(bytes, true).fit, expected) << "round " << round << " wide " << wide;
+      UseWideBlocks(false);
+      const Cp932Scan narrow = ScanCp932(bytes, false);
+      const std::vector<std::size_t> narrowStops = PlainLineStops(bytes);
+      UseWideBlocks(wide);
+      const Cp932Scan scan = ScanCp932(bytes, false);
+      EXPECT_EQ(scan.fit, narrow.fit) << "round " << round;
+      EXPECT_EQ(scan.complete, narrow.complete) << "round " << round;
+      EXPECT_EQ(PlainLineStops(bytes), narrowStops) << "round " << round;
+    }
+  }
+  UseWideBlocks(true);
+}
+
 struct Utf8Case {
   const char* name;
   std::string bytes;
@@ -144,6 +240,7 @@ TEST_P(StrictUtf8Test, AgreesWithThePlatform) {
 }
 
 const std::string ascii20(20, 'a');
+std::string ascii(std::size_t count) { return std::string(count, 'a'); }
 
 const Utf8Case utf8Cases[] = {
     {"Ascii", "hq\r\n", true},
@@ -178,7 +275,51 @@ const Utf8Case utf8Cases[] = {
     {"RunThenSurrogate", "\xE3\x81\x82\xED\xA0\x80\xE3\x81\x82", false},
     {"RunThenBadThirdByte", "\xE3\x81\x82\xE3\x81\x41\xE3\x81\x82", false},
     {"RunThenCut", "\xE3\x81\x82\xE3\x81\x82\xE3\x81", false},
+    // Checked 64 bytes at a time: sequences across and at the end of those.
+    {"SequenceAcrossBlocks", ascii(62) + "\xE3\x81\x82" + ascii(70), true},
+    {"FourBytesAcrossBlocks", ascii(61) + "\xF0\x9F\x98\x80" + ascii(70), true},
+    {"SurrogateAcrossBlocks", ascii(63) + "\xED\xA0\x80" + ascii(70), false},
+    {"LeadAtBlockEndThenAscii", ascii(63) + "\xC3" + ascii(64), false},
+    {"CutAtEndOfBlocks", ascii(61) + "\xF0\x9F\x98", false},
+    {"OverlongInLaterBlock", ascii(150) + "\xC0\xAF" + ascii(50), false},
+    {"ContinuationAfterAsciiBlock", ascii(64) + "\x80" + ascii(64), false},
 };
+
+// Long random text, with a rare piece that is not UTF-8 falling anywhere in
+// the blocks of 64 bytes that the check takes.
+TEST(StrictUtf8RandomTest, LongTextAgreesWithThePlatform) {
+  std::mt19937 random(8);
+  const std::vector<std::string> valid = {"a",
+                                          " ",
+                                          "\r\n",
+                                          "\xC3\xA9",
+                                          "\xE3\x81\x82",
+                                          "\xE6\x97\xA5",
+                                          "\xE0\xA0\x80",
+                                          "\xED\x9F\xBF",
+                                          "\xF0\x9F\x98\x80",
+                                          "\xF4\x8F\xBF\xBF"};
+  const std::vector<std::string> invalid = {
+      "\x80",         "\xC3",         "\xE3\x81",         "\xC0\xAF",
+      "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80",
+      "\xF5\x80",     "\xFF"};
+  int refused = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::string bytes;
+    const int count = 20 + static_cast<int>(random() % 120);
+    for (int i = 0; i < count; ++i)
+      bytes +=
+          random() % 150 == 0 ? invalid[random() % invalid.size()] : valid[random() % valid.size()];
+    const int units = platform::Os().MultiByteToWideChar(
+        platform::CodePageUtf8, platform::MbErrInvalidChars, bytes.data(),
+        static_cast<int>(bytes.size()), nullptr, 0);
+    ASSERT_EQ(IsStrictUtf8(bytes), units > 0) << "round " << round;
+    refused += units > 0 ? 0 : 1;
+  }
+  // Both kinds of text were tried.
+  EXPECT_GT(refused, 50);
+  EXPECT_LT(refused, 350);
+}
 
 INSTANTIATE_TEST_SUITE_P(Sequences, StrictUtf8Test, ::testing::ValuesIn(utf8Cases),
                          [](const auto& info) { return std::string(info.param.name); });

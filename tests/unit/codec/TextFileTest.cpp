@@ -243,8 +243,8 @@ struct StreamCase {
 const StreamLineRule streamRule{"hq", "hd"};
 
 std::string StreamOnce(const TempDir& dir, std::size_t pieceSize, int& created) {
-  StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [&] { ++created; },
-                pieceSize);
+  StreamRewrite(
+      dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [&] { ++created; }, pieceSize);
   return ReadBytes(dir.Path() / "out.txt");
 }
 
@@ -264,7 +264,20 @@ TEST_P(StreamRewriteTest, EveryPieceSizeWritesTheSameBytes) {
   EXPECT_GE(created, static_cast<int>(GetParam().input.size()) + 1);
 }
 
+// Lines of each length around a block of 64 bytes before lines that the
+// pass must stop at, so that each stop falls on every byte of a block.
+StreamCase AcrossBlocks(const char* name, std::string_view stops, std::string_view written) {
+  StreamCase lines{name, "", ""};
+  for (std::size_t length = 56; length < 72; ++length) {
+    lines.input += std::string(length, 'x') + "\r\n" + std::string(stops);
+    *lines.output += std::string(length, 'x') + "\r\n" + std::string(written);
+  }
+  return lines;
+}
+
 const StreamCase streamCases[] = {
+    AcrossBlocks("HqAcrossBlocks", " hq\r\nhqq\r\n", "hd\r\nhqq\r\n"),
+    AcrossBlocks("BreaksAcrossBlocks", "a\rb\n\x82\xA0\r\r\n", "a\r\nb\r\n\x82\xA0\r\n\r\n"),
     {"Empty", "", ""},
     {"Utf8MarkOnly", "\xEF\xBB\xBF", "\xEF\xBB\xBF"},
     {"EveryBreakAndRule", "a\r\n  HQ\t\r\nhq\rx\n\n\r\x82\xA0hq\r\n h\tq\r\n hQ",
@@ -295,7 +308,8 @@ TEST(StreamRewriteTest, TextRuleHasTheLastWordOnUtf16Lines) {
   WriteBytes(dir.Path() / "in.txt", "\xFF\xFEh\0q\0\n\0\t\0h\0q\0"s);
   const StreamLineRule rule{"hq", "hd", [](TextView line) { return line.size() == 2; }};
   for (std::size_t piece : {std::size_t{1}, StreamPieceSize}) {
-    StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), rule, [] {}, piece);
+    StreamRewrite(
+        dir.Name("in.txt"), dir.Name("out.txt"), rule, [] {}, piece);
     EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "hd\r\n\thq\r\n") << "pieces of " << piece;
   }
 }
@@ -315,8 +329,8 @@ TEST(StreamRewriteTest, EveryFailedCallRaisesOrLeavesTheWholeOutput) {
     counting.Reset();
     if (failAt != 0) counting.FailCall(failAt, fault);
     created = false;
-    StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [&] { created = true; },
-                  4);
+    StreamRewrite(
+        dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [&] { created = true; }, 4);
   };
   bool created = false;
   run(0, {}, created);
@@ -375,7 +389,8 @@ TEST(StreamRewriteTest, FailuresNameWhatStoppedThePass) {
     counting.Reset();
     plan(counting);
     try {
-      StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [] {}, 4);
+      StreamRewrite(
+          dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [] {}, 4);
     } catch (const Exception& raised) {
       const std::string name = raised.ClassName();
       return std::u16string(name.begin(), name.end()) + u": " + raised.Message();
@@ -389,7 +404,10 @@ TEST(StreamRewriteTest, FailuresNameWhatStoppedThePass) {
             u"EInOutError: " + Text(catalogue::ReadBeyondEnd));
   EXPECT_EQ(failure("abc", [](CountingPlatform& p) { p.reportedSize = std::uint64_t{1} << 31; }),
             u"EInOutError: " + Text(catalogue::FileTooLarge));
-  EXPECT_EQ(failure("abcdefgh", [](CountingPlatform& p) { p.writeFault = {1, 112, true}; }),
+  EXPECT_EQ(failure("abcdefgh",
+                    [](CountingPlatform& p) {
+                      p.writeFault = {1, 112, true};
+                    }),
             u"EWriteError: " + Text(catalogue::StreamWriteError));
 }
 
