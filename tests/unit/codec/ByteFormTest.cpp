@@ -292,6 +292,7 @@ TEST(StrictUtf8RandomTest, LongTextAgreesWithThePlatform) {
   const std::vector<std::string> valid = {"a",
                                           " ",
                                           "\r\n",
+                                          ascii(64),
                                           "\xC3\xA9",
                                           "\xE3\x81\x82",
                                           "\xE6\x97\xA5",
