@@ -11,7 +11,8 @@
 #endif
 // Checks of 32 bytes at a time where the processor has AVX2; only GCC has
 // the pragma that builds them beside the rest.
-#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && \
+    !defined(__clang__)
 #define HQ2HD_WIDE_BLOCKS 1
 #include <immintrin.h>
 #else
