@@ -234,6 +234,7 @@ std::uint64_t Cp932Leads(std::uint64_t lead, std::uint64_t trailFirst) {
 struct NarrowLanes {
   using Vector = __m128i;
   static constexpr int Width = 16;
+  static constexpr std::uint32_t AllBits = 0xFFFF;
   static Vector Load(const void* at) { return _mm_loadu_si128(static_cast<const Vector*>(at)); }
   static Vector Set(int byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
   static Vector Or(Vector a, Vector b) { return _mm_or_si128(a, b); }
@@ -243,6 +244,15 @@ struct NarrowLanes {
   static Vector Greater(Vector a, Vector b) { return _mm_cmpgt_epi8(a, b); }
   static Vector MinUnsigned(Vector a, Vector b) { return _mm_min_epu8(a, b); }
   static std::uint32_t Mask(Vector a) { return static_cast<std::uint32_t>(_mm_movemask_epi8(a)); }
+  static Vector Zero() { return _mm_setzero_si128(); }
+  static Vector And(Vector a, Vector b) { return _mm_and_si128(a, b); }
+  static Vector SubtractSaturated(Vector a, Vector b) { return _mm_subs_epu8(a, b); }
+  static Vector ShiftLeft16(Vector a) { return _mm_slli_epi16(a, 1); }
+  // Each byte's `N`th byte before it, from `previous` for the first `N`.
+  template <int N>
+  static Vector Before(Vector previous, Vector current) {
+    return _mm_or_si128(_mm_slli_si128(current, N), _mm_srli_si128(previous, 16 - N));
+  }
 };
 
 namespace narrow {
@@ -256,6 +266,7 @@ using Lanes = NarrowLanes;
 struct WideLanes {
   using Vector = __m256i;
   static constexpr int Width = 32;
+  static constexpr std::uint32_t AllBits = 0xFFFFFFFF;
   static Vector Load(const void* at) { return _mm256_loadu_si256(static_cast<const Vector*>(at)); }
   static Vector Set(int byte) { return _mm256_set1_epi8(static_cast<char>(byte)); }
   static Vector Or(Vector a, Vector b) { return _mm256_or_si256(a, b); }
@@ -266,6 +277,16 @@ struct WideLanes {
   static Vector MinUnsigned(Vector a, Vector b) { return _mm256_min_epu8(a, b); }
   static std::uint32_t Mask(Vector a) {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(a));
+  }
+  static Vector Zero() { return _mm256_setzero_si256(); }
+  static Vector And(Vector a, Vector b) { return _mm256_and_si256(a, b); }
+  static Vector SubtractSaturated(Vector a, Vector b) { return _mm256_subs_epu8(a, b); }
+  static Vector ShiftLeft16(Vector a) { return _mm256_slli_epi16(a, 1); }
+  // The halves are shifted apart: the high half of `previous` and the low
+  // half of `current` make the 32 bytes that end just before `current`.
+  template <int N>
+  static Vector Before(Vector previous, Vector current) {
+    return _mm256_alignr_epi8(current, _mm256_permute2x128_si256(previous, current, 0x21), 16 - N);
   }
 };
 
@@ -362,77 +383,10 @@ void RewriteCp932Codes(char* body, std::size_t size) {
 }
 
 #if defined(__SSE2__)
-namespace {
-
-// Whether the block of 16 bytes `current`, after the block `previous`, breaks
-// a rule of UTF-8: non-zero bytes where it does. Each byte is compared with
-// the three before it, so that a sequence cut by the blocks' end is checked
-// as one.
-[[gnu::always_inline]] inline __m128i Utf8Errors(__m128i previous, __m128i current) {
-  const auto bytes = [](int value) { return _mm_set1_epi8(static_cast<char>(value)); };
-  const __m128i before1 = _mm_or_si128(_mm_slli_si128(current, 1), _mm_srli_si128(previous, 15));
-  const __m128i before2 = _mm_or_si128(_mm_slli_si128(current, 2), _mm_srli_si128(previous, 14));
-  const __m128i before3 = _mm_or_si128(_mm_slli_si128(current, 3), _mm_srli_si128(previous, 13));
-  // Non-zero where a lead byte one, two or three bytes back wants this byte.
-  const __m128i wanted = _mm_or_si128(
-      _mm_or_si128(_mm_subs_epu8(before1, bytes(0xBF)), _mm_subs_epu8(before2, bytes(0xDF))),
-      _mm_subs_epu8(before3, bytes(0xEF)));
-  // 80 to BF are the bytes below C0 as signed bytes.
-  const __m128i continuation = _mm_cmplt_epi8(current, bytes(0xC0));
-  // Wanted and not a continuation byte, or a continuation byte not wanted.
-  __m128i errors = _mm_cmpeq_epi8(_mm_cmpeq_epi8(wanted, _mm_setzero_si128()), continuation);
-  // C0 and C1 only begin overlong forms; F5 and above begin nothing.
-  errors = _mm_or_si128(errors, _mm_cmpeq_epi8(_mm_and_si128(current, bytes(0xFE)), bytes(0xC0)));
-  errors = _mm_or_si128(errors, _mm_subs_epu8(current, bytes(0xF4)));
-  // The second byte's narrower ranges: E0 A0..BF (not overlong), ED 80..9F
-  // (no surrogate), F0 90..BF (not overlong), F4 80..8F (up to U+10FFFF).
-  const auto after = [&](int lead, __m128i outside) {
-    return _mm_and_si128(_mm_cmpeq_epi8(before1, bytes(lead)), outside);
-  };
-  errors = _mm_or_si128(errors, after(0xE0, _mm_cmplt_epi8(current, bytes(0xA0))));
-  errors = _mm_or_si128(errors, after(0xED, _mm_cmpgt_epi8(current, bytes(0x9F))));
-  errors = _mm_or_si128(errors, after(0xF0, _mm_cmplt_epi8(current, bytes(0x90))));
-  return _mm_or_si128(errors, after(0xF4, _mm_cmpgt_epi8(current, bytes(0x8F))));
-}
-
-}  // namespace
-
 bool IsStrictUtf8(std::string_view bytes) {
-  const char* at = bytes.data();
-  const char* const end = at + bytes.size();
-  __m128i previous = _mm_setzero_si128(), errors = _mm_setzero_si128();
-  while (end - at >= 64) {
-    const __m128i block0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i block1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16));
-    const __m128i block2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 32));
-    const __m128i block3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 48));
-    const __m128i high = _mm_or_si128(_mm_or_si128(block0, block1), _mm_or_si128(block2, block3));
-    // ASCII after a whole sequence needs no check; a lead byte (C0 and up:
-    // its two high bits set) at the end of the last block shows in the
-    // check of this one.
-    if (_mm_movemask_epi8(high) != 0 ||
-        _mm_movemask_epi8(_mm_and_si128(previous, _mm_slli_epi16(previous, 1))) != 0) {
-      errors = _mm_or_si128(errors, Utf8Errors(previous, block0));
-      errors = _mm_or_si128(errors, Utf8Errors(block0, block1));
-      errors = _mm_or_si128(errors, Utf8Errors(block1, block2));
-      errors = _mm_or_si128(errors, Utf8Errors(block2, block3));
-      if (_mm_movemask_epi8(_mm_cmpeq_epi8(errors, _mm_setzero_si128())) != 0xFFFF) return false;
-    }
-    previous = block3;
-    at += 64;
-  }
-  // The rest, then zeros: a sequence cut by the end wants a byte it lacks.
-  while (true) {
-    alignas(16) char tail[16] = {};
-    const auto count = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - at, 16));
-    std::memcpy(tail, at, count);
-    const __m128i current = _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
-    errors = _mm_or_si128(errors, Utf8Errors(previous, current));
-    previous = current;
-    at += count;
-    if (count < 16) break;
-  }
-  return _mm_movemask_epi8(_mm_cmpeq_epi8(errors, _mm_setzero_si128())) == 0xFFFF;
+  const char* const begin = bytes.data();
+  return WideBlocks() ? wide::IsStrictUtf8Blocks(begin, begin + bytes.size())
+                      : narrow::IsStrictUtf8Blocks(begin, begin + bytes.size());
 }
 #else
 bool IsStrictUtf8(std::string_view bytes) {

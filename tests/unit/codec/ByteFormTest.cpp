@@ -232,7 +232,10 @@ class StrictUtf8Test : public ::testing::TestWithParam<Utf8Case> {};
 // say what the platform's strict decoding says.
 TEST_P(StrictUtf8Test, AgreesWithThePlatform) {
   const std::string& bytes = GetParam().bytes;
-  EXPECT_EQ(IsStrictUtf8(bytes), GetParam().strict);
+  for (const bool wide : {false, true}) {
+    UseWideBlocks(wide);
+    EXPECT_EQ(IsStrictUtf8(bytes), GetParam().strict) << "wide " << wide;
+  }
   const int units =
       platform::Os().MultiByteToWideChar(platform::CodePageUtf8, platform::MbErrInvalidChars,
                                          bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
@@ -314,7 +317,10 @@ TEST(StrictUtf8RandomTest, LongTextAgreesWithThePlatform) {
     const int units = platform::Os().MultiByteToWideChar(
         platform::CodePageUtf8, platform::MbErrInvalidChars, bytes.data(),
         static_cast<int>(bytes.size()), nullptr, 0);
-    ASSERT_EQ(IsStrictUtf8(bytes), units > 0) << "round " << round;
+    for (const bool wide : {false, true}) {
+      UseWideBlocks(wide);
+      ASSERT_EQ(IsStrictUtf8(bytes), units > 0) << "round " << round << " wide " << wide;
+    }
     refused += units > 0 ? 0 : 1;
   }
   // Both kinds of text were tried.
