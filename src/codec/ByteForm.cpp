@@ -61,9 +61,11 @@ enum : std::uint8_t { Same = 0, Changed = 1, Invalid = 2 };
 constexpr std::size_t Cp932Rows = std::size(Cp932ValidTrails);
 
 // Per lead byte and trail byte; one byte each, so that the check of a
-// two-byte code is one load.
+// two-byte code is one load. A last row, where every trail is invalid, is
+// for the bytes that lead no code.
 constexpr auto Cp932PairStates = [] {
-  std::array<std::array<std::uint8_t, 256>, Cp932Rows> states{};
+  std::array<std::array<std::uint8_t, 256>, Cp932Rows + 1> states{};
+  states[Cp932Rows].fill(Invalid);
   for (std::size_t row = 0; row < Cp932Rows; ++row) {
     for (unsigned trail = 0; trail < 256; ++trail) {
       const auto bit = [&](const std::uint64_t(&bits)[4]) {
@@ -200,20 +202,13 @@ ByteFormFit FitsByteForm(const Encoding& encoding, std::string_view body) {
 namespace {
 
 #if defined(__SSE2__)
-// Lead bytes by the row of their pair states; every other byte has the last
-// row, where every trail is invalid.
+// Each byte's row of pair states: a lead byte's own, every other byte the
+// last row, where every trail is invalid.
 constexpr auto Cp932StateRows = [] {
   std::array<std::uint8_t, 256> rows{};
   for (unsigned byte = 0; byte < 256; ++byte)
     rows[byte] = Cp932LeadRows[byte] != 0 ? Cp932LeadRows[byte] - 1 : Cp932Rows;
   return rows;
-}();
-
-constexpr auto Cp932PairStatesOrInvalid = [] {
-  std::array<std::array<std::uint8_t, 256>, Cp932Rows + 1> states{};
-  for (std::size_t row = 0; row < Cp932Rows; ++row) states[row] = Cp932PairStates[row];
-  states[Cp932Rows].fill(Invalid);
-  return states;
 }();
 
 // The lead bytes among the 64 at `at`. `lead` has the bytes that may lead a
@@ -300,16 +295,17 @@ bool HasAvx2() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") != 0;
 }
-const bool Avx2Available = HasAvx2();
-bool Avx2Used = Avx2Available;
-bool WideBlocks() { return Avx2Used; }
+// Asked once, when the program starts.
+bool wideBlocks = HasAvx2();
 #else
 namespace wide = narrow;
-constexpr bool Avx2Available = false;
-bool WideBlocks() { return false; }
+constexpr bool wideBlocks = false;
 #endif
-#else
-constexpr bool Avx2Available = false;
+bool WideBlocks() { return wideBlocks; }
+#endif
+
+#if !HQ2HD_WIDE_BLOCKS
+bool HasAvx2() { return false; }
 #endif
 
 }  // namespace
@@ -488,11 +484,11 @@ void WriteByteForm(std::string_view body, const ByteLineRule* rule, std::size_t 
   output.Finish();
 }
 
-bool WideBlocksAvailable() { return Avx2Available; }
+bool WideBlocksAvailable() { return HasAvx2(); }
 
 void UseWideBlocks([[maybe_unused]] bool use) {
 #if HQ2HD_WIDE_BLOCKS
-  Avx2Used = use && Avx2Available;
+  wideBlocks = use && HasAvx2();
 #endif
 }
 

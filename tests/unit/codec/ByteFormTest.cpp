@@ -139,6 +139,27 @@ ByteFormFit PlatformFit(const std::string& bytes) {
   return written == bytes ? ByteFormFit::AsItIs : ByteFormFit::AfterCp932Rewrite;
 }
 
+// Runs `check` with blocks of 16 bytes and, where the processor has AVX2,
+// of 32; the 32 stay in use afterwards, as they would be.
+template <class Check>
+void AtBothWidths(Check check) {
+  for (const bool wide : {false, true}) {
+    if (wide && !WideBlocksAvailable()) continue;
+    UseWideBlocks(wide);
+    check(wide);
+  }
+}
+
+// `count` random pieces, one in `rareOdds` of them from `rare`.
+std::string RandomText(std::mt19937& random, int count, const std::vector<std::string>& common,
+                       const std::vector<std::string>& rare, unsigned rareOdds) {
+  std::string text;
+  for (int i = 0; i < count; ++i)
+    text +=
+        random() % rareOdds == 0 ? rare[random() % rare.size()] : common[random() % common.size()];
+  return text;
+}
+
 // Where the pass over `bytes` stops to look at a line itself.
 std::vector<std::size_t> PlainLineStops(const std::string& bytes) {
   std::vector<std::size_t> stops;
@@ -184,7 +205,6 @@ TEST(ByteBlocksTest, BothWidthsAgreeWithThePlatformOnLongText) {
                                          "\xFA\x40", "\x81\x7F", "\x82\x40", "\x83\x97", "\x89\x7F",
                                          "\x89\xFD", "\x89\x3F", "\x85\x40", "\xA0",     "\xFD",
                                          "\xEB\x40", "\x81"};
-  const bool wideToo = WideBlocksAvailable();
   // A line of each length before each kind of line that stops the pass, so
   // that each falls on every byte of a block.
   for (const std::string stop : {"hq\r\n", " Hq\t\r\n", "a\rb\r\n", "a\nb\r\n", "h\r\nq\r\n"}) {
@@ -193,31 +213,23 @@ TEST(ByteBlocksTest, BothWidthsAgreeWithThePlatformOnLongText) {
       bytes += std::string(length, 'x') + "\r\n" + stop;
     UseWideBlocks(false);
     const std::vector<std::size_t> narrowStops = PlainLineStops(bytes);
-    UseWideBlocks(true);
-    EXPECT_EQ(PlainLineStops(bytes), narrowStops) << "before " << stop;
+    AtBothWidths([&](bool) { EXPECT_EQ(PlainLineStops(bytes), narrowStops) << "before " << stop; });
   }
   for (int round = 0; round < 400; ++round) {
-    std::string bytes;
-    const int count = 20 + static_cast<int>(random() % 200);
-    for (int i = 0; i < count; ++i)
-      bytes +=
-          random() % 100 == 0 ? rare[random() % rare.size()] : common[random() % common.size()];
+    const std::string bytes =
+        RandomText(random, 20 + static_cast<int>(random() % 200), common, rare, 100);
     const ByteFormFit expected = PlatformFit(bytes);
-    for (const bool wide : {false, true}) {
-      if (wide && !wideToo) continue;
-      UseWideBlocks(wide);
+    UseWideBlocks(false);
+    const Cp932Scan narrow = ScanCp932(bytes, false);
+    const std::vector<std::size_t> narrowStops = PlainLineStops(bytes);
+    AtBothWidths([&](bool wide) {
       EXPECT_EQ(ScanCp932(bytes, true).fit, expected) << "round " << round << " wide " << wide;
-      UseWideBlocks(false);
-      const Cp932Scan narrow = ScanCp932(bytes, false);
-      const std::vector<std::size_t> narrowStops = PlainLineStops(bytes);
-      UseWideBlocks(wide);
       const Cp932Scan scan = ScanCp932(bytes, false);
       EXPECT_EQ(scan.fit, narrow.fit) << "round " << round;
       EXPECT_EQ(scan.complete, narrow.complete) << "round " << round;
       EXPECT_EQ(PlainLineStops(bytes), narrowStops) << "round " << round;
-    }
+    });
   }
-  UseWideBlocks(true);
 }
 
 struct Utf8Case {
@@ -232,10 +244,8 @@ class StrictUtf8Test : public ::testing::TestWithParam<Utf8Case> {};
 // say what the platform's strict decoding says.
 TEST_P(StrictUtf8Test, AgreesWithThePlatform) {
   const std::string& bytes = GetParam().bytes;
-  for (const bool wide : {false, true}) {
-    UseWideBlocks(wide);
-    EXPECT_EQ(IsStrictUtf8(bytes), GetParam().strict) << "wide " << wide;
-  }
+  AtBothWidths(
+      [&](bool wide) { EXPECT_EQ(IsStrictUtf8(bytes), GetParam().strict) << "wide " << wide; });
   const int units =
       platform::Os().MultiByteToWideChar(platform::CodePageUtf8, platform::MbErrInvalidChars,
                                          bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
@@ -309,18 +319,14 @@ TEST(StrictUtf8RandomTest, LongTextAgreesWithThePlatform) {
       "\xF5\x80",     "\xFF"};
   int refused = 0;
   for (int round = 0; round < 400; ++round) {
-    std::string bytes;
-    const int count = 20 + static_cast<int>(random() % 120);
-    for (int i = 0; i < count; ++i)
-      bytes +=
-          random() % 150 == 0 ? invalid[random() % invalid.size()] : valid[random() % valid.size()];
+    const std::string bytes =
+        RandomText(random, 20 + static_cast<int>(random() % 120), valid, invalid, 150);
     const int units = platform::Os().MultiByteToWideChar(
         platform::CodePageUtf8, platform::MbErrInvalidChars, bytes.data(),
         static_cast<int>(bytes.size()), nullptr, 0);
-    for (const bool wide : {false, true}) {
-      UseWideBlocks(wide);
-      ASSERT_EQ(IsStrictUtf8(bytes), units > 0) << "round " << round << " wide " << wide;
-    }
+    AtBothWidths([&](bool wide) {
+      EXPECT_EQ(IsStrictUtf8(bytes), units > 0) << "round " << round << " wide " << wide;
+    });
     refused += units > 0 ? 0 : 1;
   }
   // Both kinds of text were tried.
