@@ -5,10 +5,12 @@
 
 #include "MyFunc/SafeFileOps.h"
 #include "fs/FileDelete.h"
+#include "fs/FileLimits.h"
 #include "fs/FileTimes.h"
 #include "fs/FileVar.h"
 #include "fs/IoStatus.h"
 #include "platform/Platform.h"
+#include "report/Catalogue.h"
 #include "report/Exception.h"
 
 namespace hq2hd {
@@ -52,6 +54,22 @@ void CreateDestination(FileVar& file, TextView name) {
   }
 }
 
+// Only a regular file of a size the format allows is copied, and that is
+// known before anything is created: a FIFO or a device could wait for ever or
+// never end, and a file of 2 GiB or more would be copied whole only to be
+// refused. A source that is no file is one that cannot be opened as one.
+void CheckSource(const FileVar& file) {
+  auto& os = platform::Os();
+  if (os.HandleFileType(file.handle) != platform::FileType::Disk)
+    throw EInOutError(IoFailureMessage(iocode::NotOpen), iocode::NotOpen);
+  std::uint64_t size = 0;
+  if (!os.FileSize(file.handle, size)) {
+    const auto code = static_cast<std::int32_t>(os.LastError());
+    throw EInOutError(IoFailureMessage(code), code);
+  }
+  if (size > MaxFileBytes) throw EInOutError(Text(catalogue::FileTooLarge), 0);
+}
+
 }  // namespace
 
 CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
@@ -74,11 +92,15 @@ CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
     OpenExisting(sourceFile, 1);
     CheckIo();
     try {
+      CheckSource(sourceFile);
       RemoveExistingDestination(destination);
       AssignName(destinationFile, destination);
       CheckIo();
       CreateDestination(destinationFile, destination);
       outcome.destinationCreated = true;
+      // Before the first byte: the copy is never readable by more users than
+      // its source. A file system without permissions keeps its own.
+      platform::Os().CopyPermissions(sourceFile.handle, destinationFile.handle);
 
       std::int32_t readCount = 0;
       std::int32_t writtenCount = 0;

@@ -3,12 +3,14 @@
 #include "platform/Platform.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
+#include "report/OsMessage.h"
 
 namespace hq2hd {
 
 Text ProgramDirectory() {
   auto& os = platform::Os();
   Text name = os.ModuleFileName();
+  if (name.empty()) RaiseLastOsError();
   // A cut name may end inside the folder's own name, and its directory part
   // would then be another folder, with another host's work file in it.
   if (os.LastError() == platform::error::InsufficientBuffer)

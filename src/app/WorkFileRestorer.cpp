@@ -18,6 +18,8 @@ WorkFileRestorer::~WorkFileRestorer() {
 
 void WorkFileRestorer::Restore() {
   armed_ = false;
+  // Never the host's data; one that cannot be removed now goes at the next run.
+  if (newWorkFileCreated_) RemoveFile(newWorkPath_);
   if (workFileIntact_) {
     RemoveFile(scratchPath_);
     return;
@@ -30,17 +32,19 @@ void WorkFileRestorer::Restore() {
   }
   // A refused rename (the scratch copy held open by another program, say)
   // may still allow a copy; the scratch copy is kept either way.
+  CopyOutcome copy;
   try {
-    if (CopyFileWithTimes(scratchPath_, workPath_).completed) {
-      platform::Os().FlushFolder(folder_);
-      return;
-    }
+    copy = CopyFileWithTimes(scratchPath_, workPath_);
   } catch (...) {
-    // What the copy or the failed write left is removed below all the same.
+    // The copy created nothing; the host's data stays in the scratch copy.
+    return;
   }
-  // The host must not find a half-written work file; its data stays in the
-  // scratch copy.
-  if (SafeFileExists(workPath_)) SafeDeleteFile(workPath_);
+  if (copy.completed) {
+    platform::Os().FlushFolder(folder_);
+    return;
+  }
+  // The host must not find a cut work file; its data stays in the scratch copy.
+  if (copy.destinationCreated && SafeFileExists(workPath_)) SafeDeleteFile(workPath_);
 }
 
 }  // namespace hq2hd

@@ -4,25 +4,28 @@
 namespace hq2hd {
 
 // Once the work file may have lost the host's data, the scratch copy holds
-// the only copy of it. Unless dismissed after the work file has been written
-// in full, this puts the host's bytes back under the work file's name on every
-// way out: by renaming the scratch copy over it, or, when the work file was
-// never deleted or written (another program holds it open), by removing the
-// now needless scratch copy.
+// the only copy of it. Unless dismissed after the new work file has been
+// moved into place, this puts the host's bytes back under the work file's
+// name on every way out: by renaming the scratch copy over it, or, when the
+// work file was never deleted (another program holds it, or it is
+// read-only), by removing the now needless scratch copy. A new work file that
+// was not moved into place is removed either way.
 class WorkFileRestorer {
  public:
-  WorkFileRestorer(TextView folder, TextView scratchPath, TextView workPath, bool workFileDeleted)
+  WorkFileRestorer(TextView folder, TextView scratchPath, TextView workPath,
+                   TextView newWorkPath)
       : folder_(folder),
         scratchPath_(scratchPath),
         workPath_(workPath),
-        workFileIntact_(!workFileDeleted) {}
+        newWorkPath_(newWorkPath) {}
   WorkFileRestorer(const WorkFileRestorer&) = delete;
   WorkFileRestorer& operator=(const WorkFileRestorer&) = delete;
   ~WorkFileRestorer();
 
-  // The work file has been deleted or opened for writing: it no longer holds
-  // the host's bytes.
-  void WorkFileOverwritten() { workFileIntact_ = false; }
+  // The work file has been deleted: the scratch copy is the host's data.
+  void WorkFileDeleted() { workFileIntact_ = false; }
+  void NewWorkFileCreated() { newWorkFileCreated_ = true; }
+  bool WorkFileIntact() const { return workFileIntact_; }
   void Dismiss() { armed_ = false; }
 
  private:
@@ -31,7 +34,9 @@ class WorkFileRestorer {
   TextView folder_;
   TextView scratchPath_;
   TextView workPath_;
-  bool workFileIntact_;
+  TextView newWorkPath_;
+  bool workFileIntact_ = true;
+  bool newWorkFileCreated_ = false;
   bool armed_ = true;
 };
 

@@ -12,6 +12,7 @@
 
 #include "codec/ByteForm.h"
 #include "codec/Encoding.h"
+#include "fs/FileLimits.h"
 #include "fs/IoStatus.h"
 #include "platform/FullPathText.h"
 #include "platform/UniqueHandle.h"
@@ -30,8 +31,6 @@ using namespace platform;
 
 namespace {
 
-// Counts are signed 32-bit: neither a file nor its output may pass this.
-constexpr std::uint64_t MaxFileBytes = std::numeric_limits<std::int32_t>::max();
 // The most bytes a piece's end can cut from a code: a UTF-8 sequence but its
 // last byte, or an odd byte and a high surrogate.
 constexpr std::size_t MaxCarry = 4;
@@ -97,8 +96,6 @@ class PieceReader {
     if (done != wanted) RaiseReadFailure(iocode::ReadShort, catalogue::ReadBeyondEnd);
     remaining_ -= done;
     size_ = kept + done;
-    // A refused close of a file only read loses nothing.
-    if (remaining_ == 0) file_.Close();
     return View();
   }
 
@@ -110,6 +107,7 @@ class PieceReader {
   }
 
   bool AtEnd() const { return remaining_ == 0; }
+  Handle File() const { return file_.Get(); }
   char* Data() { return buffer_.get(); }
   std::string_view View() const { return std::string_view(buffer_.get(), size_); }
 
@@ -122,11 +120,14 @@ class PieceReader {
 };
 
 // The target, written from a buffer of one piece; a run of bytes that would
-// fill much of it is written straight from where it lies.
+// fill much of it is written straight from where it lies. It is created new,
+// never opened through a name that is already there, and gets the source's
+// permissions before its first byte.
 class PieceWriter {
  public:
-  PieceWriter(TextView path, std::size_t pieceSize, const std::function<void()>& created)
-      : file_(Os().CreateFile(path, GenericRead | GenericWrite, 0, CreateAlways,
+  PieceWriter(TextView path, std::size_t pieceSize, const std::function<void()>& created,
+              Handle model)
+      : file_(Os().CreateFile(path, GenericRead | GenericWrite, 0, CreateNew,
                               FileAttributeNormal)),
         capacity_(pieceSize) {
     if (!file_) {
@@ -135,6 +136,8 @@ class PieceWriter {
       throw EFCreateError(FormatMessageText(catalogue::CannotCreateFile, {fullName, reason}));
     }
     created();
+    // A file system without permissions keeps its own.
+    Os().CopyPermissions(model, file_.Get());
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
   }
 
@@ -473,7 +476,7 @@ bool RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLineRule&
   const DetectedMark mark = DetectMark(reader.ReadAtLeast(3));
   const Encoding& read = mark.encoding != nullptr ? *mark.encoding : AnsiEncoding();
   const Encoding& written = WrittenEncoding(read);
-  PieceWriter writer(targetPath, pieceSize, targetCreated);
+  PieceWriter writer(targetPath, pieceSize, targetCreated, reader.File());
   writer.Add(written.Preamble());
   if (read.Kind() == EncodingKind::Utf16Le || read.Kind() == EncodingKind::Utf16Be) {
     RewriteUnits(reader, mark.length, read.Kind() == EncodingKind::Utf16Be, written, rule,
@@ -492,10 +495,14 @@ void StreamRewrite(TextView sourcePath, TextView targetPath, const StreamLineRul
   pieceSize = std::max<std::size_t>(pieceSize, 1);
   try {
     // Only a body that turns out invalid after some of its codes were
-    // replaced is read a second time, and written as its own bytes.
-    if (!RewriteOnce(sourcePath, targetPath, rule, targetCreated, pieceSize, Cp932Writing::AsRead))
+    // replaced is read a second time, and written as its own bytes, into a
+    // target made new again.
+    if (!RewriteOnce(sourcePath, targetPath, rule, targetCreated, pieceSize,
+                     Cp932Writing::AsRead)) {
+      if (!Os().DeleteFile(targetPath)) throw EWriteError(Text(catalogue::StreamWriteError));
       RewriteOnce(
           sourcePath, targetPath, rule, [] {}, pieceSize, Cp932Writing::AsOwnBytes);
+    }
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory(Text(catalogue::OutOfMemory));
   }

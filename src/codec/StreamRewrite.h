@@ -26,17 +26,17 @@ struct StreamLineRule {
 
 inline constexpr std::size_t StreamPieceSize = std::size_t{1} << 20;
 
-// Writes `targetPath` anew from the text file `sourcePath` with `rule`
+// Writes the new file `targetPath` from the text file `sourcePath` with `rule`
 // applied, every line followed by CR LF, in WrittenEncoding() of the
 // encoding its mark gives. A file without a mark that is valid code page 932
 // (the ANSI code page being 932) comes back as today's codes; any other file
 // without a mark comes back byte for byte, line ends and matching lines
-// apart. `targetCreated` is called once the target has been created (it
-// no longer holds what it held).
+// apart. The target must not exist (it is created new, with the source's
+// permissions); `targetCreated` is called once it has been created.
 //
 // Raises what stops it: EFOpenError, EInOutError (a failed or short read, a
 // file of 2 GiB or more, found before the target is created), EFCreateError
-// (nothing created), EEncodingError (a UTF-8 body that is not UTF-8, found
+// (nothing created, a name already there included), EEncodingError (a UTF-8 body that is not UTF-8, found
 // wherever it is), EOutOfMemory (no memory, or more than 2^31 - 1 bytes of
 // output), EWriteError. After `targetCreated`, the target is then a failed
 // write.

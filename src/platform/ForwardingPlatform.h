@@ -36,6 +36,9 @@ class ForwardingPlatform : public platform::Platform {
   bool MoveFileReplacing(TextView from, TextView to) override {
     return inner_.MoveFileReplacing(from, to);
   }
+  bool CopyPermissions(platform::Handle model, platform::Handle file) override {
+    return inner_.CopyPermissions(model, file);
+  }
   std::uint32_t FileAttributes(TextView name) override { return inner_.FileAttributes(name); }
   bool FileAttributesEx(TextView name, platform::FileAttributeData& data) override {
     return inner_.FileAttributesEx(name, data);

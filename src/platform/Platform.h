@@ -110,8 +110,10 @@ class Platform {
   virtual bool CloseHandle(Handle file) = 0;
   virtual bool DeleteFile(TextView name) = 0;
   virtual bool RemoveDirectory(TextView name) = 0;
-  // Renames `from` to `to`, replacing a file at `to` (MoveFileExW with
-  // MOVEFILE_REPLACE_EXISTING).
+  // Renames `from` to `to`, replacing a file at `to`, never writing through
+  // it, and returns once the move is on the disk (MoveFileExW with
+  // MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH; on POSIX, the
+  // folder's flush makes it durable).
   virtual bool MoveFileReplacing(TextView from, TextView to) = 0;
   virtual std::uint32_t FileAttributes(TextView name) = 0;
   virtual bool FileAttributesEx(TextView name, FileAttributeData& data) = 0;
@@ -187,6 +189,17 @@ class Platform {
     (void)target;
     SetLastError(error::NotSupported);
     return false;
+  }
+
+  // Gives `file` the access permissions of `model`. POSIX copies the
+  // permission bits, so that a copy is no more readable than its original
+  // (its owner may always read and write it);
+  // a new file on Windows inherits its folder's ACL, as the host's own
+  // files do, so there is nothing to do.
+  virtual bool CopyPermissions(Handle model, Handle file) {
+    (void)model;
+    (void)file;
+    return true;
   }
 
   // Whether the volume that holds `name` supports links (reparse points);

@@ -99,6 +99,11 @@ void WriteFailureReport(const char* className, TextView message) {
   out.WriteText(u": ");
   out.WriteText(message);
   out.WriteLineEnd();
+  // The line goes out now on every kind of output, not at process end: a line
+  // that cannot be written (a pipe without a reader, a full disk) must not
+  // look like a silent success to the host.
+  if (const std::int32_t code = out.Flush(); code != 0 && IoStatus::Peek() == 0)
+    IoStatus::Set(code);
   CheckIo();
 }
 

@@ -39,8 +39,8 @@ class ConsoleOut {
   std::size_t position_ = 0;
 };
 
-// The report line: class name, ": ", message, line end, then the I/O check,
-// which raises when the line could not be written.
+// The report line: class name, ": ", message, line end, written at once,
+// then the I/O check, which raises when the line could not be written.
 void WriteFailureReport(const char* className, TextView message);
 
 }  // namespace hq2hd

@@ -84,6 +84,7 @@ void Save(const hq2hd::LineList& list, const fs::path& path, bool utf8) {
 // The run's pass over `input` in pieces of `pieceSize`; false when it raised.
 bool Stream(const fs::path& input, std::size_t pieceSize, std::string& written) {
   const fs::path output = Folder() / "out-stream.txt";
+  fs::remove(output);
   try {
     hq2hd::StreamRewrite(
         NameOf(input), NameOf(output), hq2hd::HqLineRule, [] {}, pieceSize);

@@ -134,6 +134,7 @@ void CountingPlatform::Reset() {
   fullPathError = 0;
   lowerCaseRunsOutOfMemory = false;
   reportedSize.reset();
+  stdoutWriteError = 0;
   clockMs = 0;
   claimHeldMs = 0;
   sleeps.clear();
@@ -339,6 +340,11 @@ bool CountingPlatform::ReadFile(Handle file, void* buffer, std::uint32_t count,
 bool CountingPlatform::WriteFile(Handle file, const void* buffer, std::uint32_t count,
                                  std::uint32_t& done) {
   CountingAllocations::Pause pause;
+  if (file == CapturedOutput && stdoutWriteError != 0) {
+    done = 0;
+    SetLastError(stdoutWriteError);
+    return false;
+  }
   if (file == CapturedOutput || file == CapturedError) {
     (file == CapturedOutput ? stdoutBytes : stderrBytes)
         .append(static_cast<const char*>(buffer), count);

@@ -105,6 +105,8 @@ class CountingPlatform : public ForwardingPlatform {
   // real one when 0).
   platform::FileType stdoutType = platform::FileType::Disk;
   std::uint32_t consoleCodePage = 0;
+  // Writes to the standard output fail with this code when not 0.
+  std::uint32_t stdoutWriteError = 0;
   // What the program wrote to its standard output and error.
   std::string stdoutBytes;
   std::string stderrBytes;

@@ -12,9 +12,9 @@ Handle PosixPlatform::StdHandle(StdStream stream) {
   return static_cast<Handle>(fd);
 }
 
-// A terminal is the console. Other character devices (/dev/null) count as
+// A terminal is the console. Other devices (/dev/null, a disk) count as
 // characters too, as NUL does on Windows, so output to them is treated the
-// same way as output to a console.
+// same way as output to a console, and no device passes for a file.
 FileType PosixPlatform::HandleFileType(Handle file) {
   const std::optional<int> fd = DescriptorOf(file);
   struct stat info {};
@@ -22,10 +22,9 @@ FileType PosixPlatform::HandleFileType(Handle file) {
     StoreLastError(error::InvalidHandle);
     return FileType::Unknown;
   }
-  if (S_ISCHR(info.st_mode)) return FileType::Char;
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return FileType::Char;
   if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return FileType::Pipe;
-  if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode) || S_ISBLK(info.st_mode))
-    return FileType::Disk;
+  if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return FileType::Disk;
   return FileType::Unknown;
 }
 

@@ -66,8 +66,13 @@ Handle PosixPlatform::CreateFile(TextView name, std::uint32_t access, std::uint3
                                  std::uint32_t disposition, std::uint32_t flagsAndAttributes) {
   const std::string path = NativeName(name);
   if (path.empty()) return FailOpen(error::PathNotFound);
-  const int flags = AccessFlags(access) | O_CLOEXEC;
-  const mode_t mode = (flagsAndAttributes & kFileAttributeReadOnly) != 0 ? 0444 : 0666;
+  // Opening a FIFO would wait for a writer, and a file that is not a
+  // regular one is refused by its callers anyway: nothing waits.
+  const int flags = AccessFlags(access) | O_CLOEXEC | O_NONBLOCK;
+  // A new file is its owner's alone until CopyPermissions gives it the
+  // permissions of the file it copies: the host's data is never readable by
+  // more users than the host's own file is.
+  const mode_t mode = (flagsAndAttributes & kFileAttributeReadOnly) != 0 ? 0400 : 0600;
   const bool backupSemantics = (flagsAndAttributes & FileFlagBackupSemantics) != 0;
 
   int fd = -1;
@@ -104,6 +109,8 @@ Handle PosixPlatform::CreateFile(TextView name, std::uint32_t access, std::uint3
   struct stat info {};
   if (::fstat(fd, &info) != 0) return FailOpen(WindowsErrorFromErrno(errno));
   if (S_ISDIR(info.st_mode) && !backupSemantics) return FailOpen(error::AccessDenied);
+  // Reads and writes of a device or pipe wait as they would on Windows.
+  if (!S_ISREG(info.st_mode)) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   if (disposition == CreateAlways || disposition == kOpenAlways)
     StoreLastError(existed ? error::AlreadyExists : error::Success);
   return static_cast<Handle>(opened.Release());
@@ -152,6 +159,19 @@ bool PosixPlatform::CloseHandle(Handle file) {
   // Linux releases the descriptor even when close reports EINTR, so a retry
   // could close someone else's; EINTR therefore counts as closed.
   if (::close(*fd) != 0 && errno != EINTR) return Fail(WindowsErrorFromErrno(errno));
+  return true;
+}
+
+bool PosixPlatform::CopyPermissions(Handle model, Handle file) {
+  const std::optional<int> from = DescriptorOf(model);
+  const std::optional<int> to = DescriptorOf(file);
+  if (!from || !to) return Fail(error::InvalidHandle);
+  struct stat info {};
+  if (::fstat(*from, &info) != 0) return Fail(WindowsErrorFromErrno(errno));
+  // The owner keeps reading and writing it: no write bit would make it a
+  // read-only file, which the program could not delete or replace.
+  if (::fchmod(*to, (info.st_mode & 0777) | S_IRUSR | S_IWUSR) != 0)
+    return Fail(WindowsErrorFromErrno(errno));
   return true;
 }
 

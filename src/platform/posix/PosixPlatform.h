@@ -27,6 +27,7 @@ class PosixPlatform final : public Platform {
   bool DeleteFile(TextView name) override;
   bool RemoveDirectory(TextView name) override;
   bool MoveFileReplacing(TextView from, TextView to) override;
+  bool CopyPermissions(Handle model, Handle file) override;
   std::uint32_t FileAttributes(TextView name) override;
   bool FileAttributesEx(TextView name, FileAttributeData& data) override;
   bool FindFirstEntry(TextView name, std::uint32_t& attributes) override;

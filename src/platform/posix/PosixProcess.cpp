@@ -39,9 +39,13 @@ inline constexpr std::uint32_t kJapaneseLocale = 0x0411;
 
 }  // namespace
 
-// A write to a pipe whose reader has gone must fail with a code, as WriteFile
-// does on Windows, rather than end the process with SIGPIPE.
-PosixPlatform::PosixPlatform() { std::signal(SIGPIPE, SIG_IGN); }
+// A write to a pipe whose reader has gone, or past the file-size limit, must
+// fail with a code, as WriteFile does on Windows, rather than end the process
+// (SIGPIPE, SIGXFSZ) before the host's file is back in place.
+PosixPlatform::PosixPlatform() {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
 
 void StoreLastError(std::uint32_t code) { lastError = code; }
 std::uint32_t LoadLastError() { return lastError; }

@@ -113,7 +113,8 @@ const FaultCase faultCases[] = {
      u"EInOutError: I/O エラー 38"},
     {"LoadReadShort", [](CountingPlatform& p) { p.shortReadAt = copyReads + 1; },
      u"EInOutError: ファイルの末尾以降を読み取りました"},
-    {"LoadFileTooLarge", [](CountingPlatform& p) { p.reportedSize = 0x80000000ull; },
+    // Refused before anything is copied.
+    {"WorkFileTooLarge", [](CountingPlatform& p) { p.reportedSize = 0x80000000ull; },
      u"EInOutError: ファイルが大きすぎます"},
     {"LoadOpenFails",
      [](CountingPlatform& p) {
@@ -140,12 +141,27 @@ const FaultCase faultCases[] = {
      },
      writeError},
     // Another program holds the work file, so it is neither deleted nor
-    // written: the scratch copy is only a duplicate and goes.
+    // replaced: the scratch copy is only a duplicate and goes, and so does
+    // the new work file. The report is that of opening it for writing.
     {"WorkFileHeldThroughout",
      [](CountingPlatform& p) {
        p.deleteFault = {1, 32};
+       p.moveFault = {1, 5};
        p.createFaultName = u"JWC_TEMP.TXT";
        p.createFault = {2, 32};
+     },
+     u"EFCreateError: ファイル \"", true},
+    // Deleted, but the new work file cannot take its name: the scratch copy
+    // is renamed back.
+    {"NewWorkFileMoveRefused",
+     [](CountingPlatform& p) {
+       p.moveFault = {1, 1117};
+     },
+     u"EFCreateError: ファイル \"", true},
+    {"NewWorkFileCannotBeCreated",
+     [](CountingPlatform& p) {
+       p.createFaultName = u"HQ2HD.NEW";
+       p.createFault = {1, 5};
      },
      u"EFCreateError: ファイル \"", true},
     {"WorkFileNotDeletedThenWriteFails",
@@ -158,6 +174,7 @@ const FaultCase faultCases[] = {
     {"SaveCreateFails",
      [](CountingPlatform& p) {
        p.deleteFault = {1, 5};
+       p.moveFault = {1, 5};
        p.createFaultName = u"JWC_TEMP.TXT";
        p.createFault = {2, 5};
      },

@@ -243,6 +243,7 @@ struct StreamCase {
 const StreamLineRule streamRule{"hq", "hd"};
 
 std::string StreamOnce(const TempDir& dir, std::size_t pieceSize, int& created) {
+  std::filesystem::remove(dir.Path() / "out.txt");
   StreamRewrite(
       dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [&] { ++created; }, pieceSize);
   return ReadBytes(dir.Path() / "out.txt");
@@ -308,6 +309,7 @@ TEST(StreamRewriteTest, TextRuleHasTheLastWordOnUtf16Lines) {
   WriteBytes(dir.Path() / "in.txt", "\xFF\xFEh\0q\0\n\0\t\0h\0q\0"s);
   const StreamLineRule rule{"hq", "hd", [](TextView line) { return line.size() == 2; }};
   for (std::size_t piece : {std::size_t{1}, StreamPieceSize}) {
+    std::filesystem::remove(dir.Path() / "out.txt");
     StreamRewrite(
         dir.Name("in.txt"), dir.Name("out.txt"), rule, [] {}, piece);
     EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "hd\r\n\thq\r\n") << "pieces of " << piece;
@@ -316,7 +318,8 @@ TEST(StreamRewriteTest, TextRuleHasTheLastWordOnUtf16Lines) {
 
 // Every call of a pass over several pieces fails in turn, in each way it
 // can: the pass raises, or it shrugs the fault off and writes every byte.
-// A target it never created keeps what it held.
+// A target it never created is not there; a name already there is never
+// written through.
 TEST(StreamRewriteTest, EveryFailedCallRaisesOrLeavesTheWholeOutput) {
   TempDir dir;
   const std::string input = "\x87\x90\r\nhq\r\nline\r\n\x85\x40\r\n";
@@ -325,7 +328,7 @@ TEST(StreamRewriteTest, EveryFailedCallRaisesOrLeavesTheWholeOutput) {
   CountingPlatform counting;
   platform::ScopedPlatform scope(counting);
   const auto run = [&](int failAt, Fault fault, bool& created) {
-    WriteBytes(dir.Path() / "out.txt", "old");
+    std::filesystem::remove(dir.Path() / "out.txt");
     counting.Reset();
     if (failAt != 0) counting.FailCall(failAt, fault);
     created = false;
@@ -345,7 +348,7 @@ TEST(StreamRewriteTest, EveryFailedCallRaisesOrLeavesTheWholeOutput) {
         EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), output) << call;
       } catch (const Exception&) {
         if (!created) {
-          EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "old") << call;
+          EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt")) << call;
         }
       }
       EXPECT_EQ(counting.HandlesLeftOpen(), 0u) << call;
@@ -378,6 +381,10 @@ TEST(StreamRewriteTest, WriteThatFailsAfterPartIsAskedForTheRestOnly) {
   platform::ScopedPlatform scope(partly);
   StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [] {});
   EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "a\r\nb\r\n");
+  // A name already there is refused, not emptied.
+  EXPECT_THROW(StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [] {}),
+               EFCreateError);
+  EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "a\r\nb\r\n");
 }
 
 TEST(StreamRewriteTest, FailuresNameWhatStoppedThePass) {
@@ -386,6 +393,7 @@ TEST(StreamRewriteTest, FailuresNameWhatStoppedThePass) {
   platform::ScopedPlatform scope(counting);
   const auto failure = [&](const std::string& input, auto plan) -> std::u16string {
     WriteBytes(dir.Path() / "in.txt", input);
+    std::filesystem::remove(dir.Path() / "out.txt");
     counting.Reset();
     plan(counting);
     try {

@@ -228,10 +228,11 @@ const HoldCase holdCases[] = {
        p.createFault = {1, 32, true};
      },
      hostBytes, u"EInOutError: I/O エラー 103", Waits(10), 1375},
-    // Its delete and its rewrite both wait; the run's waits end at 2 s.
+    // Its delete and the move over it both wait; the run's waits end at 2 s.
     {"WorkFileHeldByAReaderForGood",
      [](CountingPlatform& p, const auto&) {
        p.deleteFault = {1, 32};
+       p.moveFault = {1, 5};
        p.createFaultName = u"JWC_TEMP.TXT";
        p.createFault = {2, 32};
      },
