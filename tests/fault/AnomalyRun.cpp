@@ -83,6 +83,8 @@ RunOutcome AnomalyRunner::RunAsIs(const std::function<void(CountingPlatform&)>& 
   outcome.stdoutBytes = platform_.stdoutBytes;
   outcome.workBytes = BytesIfFile(dir_.Path() / "JWC_TEMP.TXT");
   outcome.scratchBytes = BytesIfFile(dir_.Path() / "TEMP.TXT");
+  outcome.newWorkFileLeft = std::filesystem::exists(
+      std::filesystem::symlink_status(dir_.Path() / "HQ2HD.NEW"));
   return outcome;
 }
 
@@ -142,6 +144,20 @@ std::string SurvivalBreach(const WorkFileCase& workFile, const RunOutcome& outco
   if (!HoldsData(outcome.workBytes, workFile) && !HoldsData(outcome.scratchBytes, workFile))
     return "neither the work file nor the scratch copy holds the host's or the expected bytes";
   return {};
+}
+
+std::string NextRunBreach(const WorkFileCase& workFile, const RunOutcome& outcome) {
+  if (!outcome.escaped.empty()) return "a failure left the run: " + outcome.escaped;
+  if (outcome.workBytes ? !HoldsData(outcome.workBytes, workFile)
+                        : !HoldsData(outcome.scratchBytes, workFile))
+    return outcome.workBytes ? "the work file holds neither the host's bytes nor the expected ones"
+                             : "no work file, and the scratch copy holds no whole copy";
+  if (outcome.newWorkFileLeft) return "a new work file was left behind";
+  if (outcome.handlesLeftOpen != 0)
+    return std::to_string(outcome.handlesLeftOpen) + " handle(s) left open";
+  if (std::string problem = ReportLineProblem(outcome.stdoutBytes); !problem.empty())
+    return problem;
+  return SilenceProblem(workFile, outcome);
 }
 
 std::string ReportLineBytes(const std::u16string& line) {

@@ -156,13 +156,18 @@ TEST_P(AnomalySweep, CrashAtEveryCall) {
         if (crash == Crash::PowerLoss && lost == 0)
           choices = 1u << std::min(runner_.Platform().PendingNameChanges(), 4);
         ++(crash == Crash::PowerLoss ? tally.powerLosses : tally.crashPoints);
-        if (std::string breach = PairBreach(GetParam(), outcome, false); !breach.empty()) {
-          FAIL() << (crash == Crash::PowerLoss ? "power lost at " : "killed at ")
-                 << CallName(call, k) << (crash == Crash::TornWrite ? " halfway through" : "")
-                 << (lost != 0 ? " losing name changes " + std::to_string(lost) : "") << ": "
-                 << breach << "\n"
-                 << runner_.Evidence(outcome);
-        }
+        const auto where = [&] {
+          return std::string(crash == Crash::PowerLoss ? "power lost at " : "killed at ") +
+                 CallName(call, k) + (crash == Crash::TornWrite ? " halfway through" : "") +
+                 (lost != 0 ? " losing name changes " + std::to_string(lost) : "");
+        };
+        if (std::string breach = PairBreach(GetParam(), outcome, false); !breach.empty())
+          FAIL() << where() << ": " << breach << "\n" << runner_.Evidence(outcome);
+        // The host starts the program again on what is left: that run must
+        // keep the host's data too, and take nothing it finds for it.
+        const RunOutcome next = runner_.RunAsIs([](auto&) {});
+        if (std::string breach = NextRunBreach(GetParam(), next); !breach.empty())
+          FAIL() << where() << ", then run again: " << breach << "\n" << runner_.Evidence(next);
       }
     }
   }

@@ -93,9 +93,11 @@ bool PosixPlatform::MoveFileReplacing(TextView from, TextView to) {
   const std::string target = NativeName(to);
   if (source.empty() || target.empty()) return Fail(error::PathNotFound);
   // Replacing applies to files only; Windows will not put anything in the
-  // place of a directory.
+  // place of a directory or a read-only file.
   struct stat targetInfo {};
-  if (::lstat(target.c_str(), &targetInfo) == 0 && S_ISDIR(targetInfo.st_mode))
+  if (::lstat(target.c_str(), &targetInfo) == 0 &&
+      (AttributesFor(targetInfo.st_mode, target) &
+       (FileAttributeDirectory | kFileAttributeReadOnly)) != 0)
     return Fail(error::AccessDenied);
   if (::rename(source.c_str(), target.c_str()) == 0) return true;
   const int errnum = errno;

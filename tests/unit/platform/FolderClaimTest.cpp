@@ -271,10 +271,11 @@ const HoldCase holdCases[] = {
                                     std::filesystem::perm_options::remove);
        p.deleteFault = {1, 5};
      },
-     "",
-     u"",
+     hostBytes,
+     u"EFCreateError: ファイル \"",
      {},
-     0},
+     0,
+     true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Holds, RunHoldTest, ::testing::ValuesIn(holdCases),

@@ -1,5 +1,6 @@
 #ifndef _WIN32
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -323,7 +324,8 @@ INSTANTIATE_TEST_SUITE_P(Table, MoveFailures,
                          testing::Values(MoveCase{"missing", "x.txt", 2},
                                          MoveCase{"nodir/missing", "x.txt", 3},
                                          MoveCase{"file.txt", "nodir/x.txt", 3},
-                                         MoveCase{"file.txt", "sub", 5}));
+                                         MoveCase{"file.txt", "sub", 5},
+                                         MoveCase{"file.txt", "readonly.txt", 5}));
 
 std::uint64_t NowTicks() {
   const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
@@ -385,12 +387,44 @@ TEST_F(PosixFiles, NamesThatAreNotUtf8RoundTripThroughTheDisk) {
   EXPECT_TRUE(fs::exists(At("\xE3\x81\x82\x80\xF0\x9F\x98\x80.txt")));
 }
 
-TEST_F(PosixFiles, ACharacterDeviceIsACharacterHandle) {
-  const Handle handle =
-      os.CreateFile(u"/dev/null", GenericWrite, FileShareWrite, OpenExisting, FileAttributeNormal);
-  ASSERT_NE(handle, InvalidHandle);
-  EXPECT_EQ(os.HandleFileType(handle), FileType::Char);
-  EXPECT_TRUE(os.CloseHandle(handle));
+// Only a regular file is a disk file; a FIFO nobody writes opens at once.
+TEST_F(PosixFiles, HandlesTellFilesFromDevicesAndPipes) {
+  ASSERT_EQ(::mkfifo(At("fifo").c_str(), 0600), 0);
+  WriteBytes("file.txt", "x");
+  const std::pair<Text, FileType> cases[] = {{u"/dev/null", FileType::Char},
+                                             {Name("fifo"), FileType::Pipe},
+                                             {Name("file.txt"), FileType::Disk}};
+  for (const auto& [name, type] : cases) {
+    const Handle handle =
+        os.CreateFile(name, GenericRead, FileShareRead, OpenExisting, FileAttributeNormal);
+    ASSERT_NE(handle, InvalidHandle) << posix::EncodeName(name);
+    EXPECT_EQ(os.HandleFileType(handle), type) << posix::EncodeName(name);
+    EXPECT_TRUE(os.CloseHandle(handle));
+  }
+}
+
+// A new file is its owner's alone until it is given its model's permission
+// bits, which never take the owner's own reading and writing away.
+TEST_F(PosixFiles, NewFilesArePrivateUntilGivenTheirModelsPermissions) {
+  for (const mode_t model : {0640, 0604, 0444, 0600}) {
+    WriteBytes("model.txt", "x");
+    ::chmod(At("model.txt").c_str(), model);
+    fs::remove(At("new.txt"));
+    const Handle file =
+        os.CreateFile(Name("new.txt"), kReadWrite, 0, CreateNew, FileAttributeNormal);
+    ASSERT_NE(file, InvalidHandle);
+    struct stat info {};
+    ASSERT_EQ(::stat(At("new.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const Handle from =
+        os.CreateFile(Name("model.txt"), GenericRead, FileShareRead, OpenExisting, 0);
+    EXPECT_TRUE(os.CopyPermissions(from, file));
+    ASSERT_EQ(::stat(At("new.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, model | 0600) << std::oct << model;
+    os.CloseHandle(from);
+    os.CloseHandle(file);
+    fs::remove(At("model.txt"));
+  }
 }
 
 TEST_F(PosixFiles, ModuleFileNameNamesThisExecutable) {
