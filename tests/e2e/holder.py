@@ -12,8 +12,28 @@ from sandbox import Target
 
 READY_TIMEOUT_SECONDS = 300
 
-# A process of its own that locks the folder as a run on POSIX does.
+# A process of its own that takes the folder's claim as a run on POSIX does:
+# a lock on the file named after the folder's device and inode, in the
+# user's runtime folder or the user's own folder under /tmp.
 _POSIX_CLAIM = (
+    "import fcntl, os, stat, sys\n"
+    "uid = os.geteuid()\n"
+    "claims = f'/run/user/{uid}'\n"
+    "info = os.lstat(claims) if os.path.lexists(claims) else None\n"
+    "if not (info and stat.S_ISDIR(info.st_mode) and info.st_uid == uid\n"
+    "        and info.st_mode & 0o77 == 0):\n"
+    "    claims = f'/tmp/hq2hd-{uid}'\n"
+    "    os.makedirs(claims, mode=0o700, exist_ok=True)\n"
+    "folder = os.stat(sys.argv[1])\n"
+    "name = f'{claims}/hq2hd-{folder.st_dev:x}-{folder.st_ino:x}.lock'\n"
+    "fd = os.open(name, os.O_RDWR | os.O_CREAT | os.O_NOFOLLOW, 0o600)\n"
+    "fcntl.flock(fd, fcntl.LOCK_EX)\n"
+    "print('ready', flush=True)\n"
+    "sys.stdin.readline()\n"
+)
+
+# Anyone who may read the folder can lock the folder itself; that holds no run.
+_POSIX_FOLDER_LOCK = (
     "import fcntl, os, sys\n"
     "fd = os.open(sys.argv[1], os.O_RDONLY | os.O_DIRECTORY)\n"
     "fcntl.flock(fd, fcntl.LOCK_EX)\n"
@@ -84,8 +104,11 @@ def held_open(target: Target, path: pathlib.Path, access: str, share: str,
 
 def claim_squatted(target: Target, folder: pathlib.Path):
     """The claim's name, taken by a mutex that someone else owns and anyone
-    may open, for the whole `with` block (Windows builds only)."""
-    return _holding(target.command(target.hold_file, target.host_path(folder), "squat"))
+    may open (Windows), or a lock on the folder itself, which anyone who may
+    read the folder can take (POSIX), for the whole `with` block."""
+    if target.is_windows:
+        return _holding(target.command(target.hold_file, target.host_path(folder), "squat"))
+    return _holding([sys.executable, "-c", _POSIX_FOLDER_LOCK, str(folder)])
 
 
 def claim_held(target: Target, folder: pathlib.Path):

@@ -7,12 +7,14 @@ import os
 import pathlib
 import pwd
 import shutil
+import signal
 import subprocess
 import tempfile
 import unittest
 
 WORK_FILE = "JWC_TEMP.TXT"
 SCRATCH_FILE = "TEMP.TXT"
+NEW_WORK_FILE = "HQ2HD.NEW"
 RUN_TIMEOUT_SECONDS = 300
 
 
@@ -130,6 +132,22 @@ class Sandbox:
         given, as a person typing them would), its stdout a file (or a pipe);
         as another, unprivileged user where one is named."""
         return self.run_together(1, stdout_to_pipe, args, user)[0]
+
+    def run_killed_after(self, seconds: float, how: int = signal.SIGKILL) -> bool:
+        """Starts the program as the host does and, unless it has ended by
+        then, sends `how` to it and everything it started after `seconds`, as a
+        host's time-out or a closed console window does; True when it was
+        killed."""
+        process = subprocess.Popen(self.target.command(self.program), cwd=self.elsewhere,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            process.wait(timeout=seconds)
+            return False
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, how)
+            process.wait(timeout=RUN_TIMEOUT_SECONDS)
+            return True
 
     def dos_path(self, drive: str) -> pathlib.PureWindowsPath:
         """The program's name through a drive letter mapped onto the sandbox root."""

@@ -160,7 +160,6 @@ class HeldFileTest(SandboxTestCase):
                 self.assert_quiet_success(sandbox.run_together(1, started_as=started_as)[0])
                 self.assertEqual(sandbox.work_file.read_bytes(), WORK_AFTER)
 
-    @windows_only
     @unittest.skipIf(target().short_wait_program is None, "needs the program that waits 1.5 s")
     def test_claim_squatted_by_someone_else_is_not_waited_for(self):
         sandbox = self.new_sandbox(program=target().short_wait_program)

@@ -2,11 +2,14 @@
 several hundred thousand lines (many pieces of the rewrite), in every
 encoding, checked against the model of the rewrite."""
 
+import collections
 import random
+import signal
+import time
 import unittest
 
 import line_model
-from sandbox import WORK_FILE, SandboxTestCase
+from sandbox import NEW_WORK_FILE, SCRATCH_FILE, WORK_FILE, SandboxTestCase
 
 TARGET_BYTES = 10 * 1024 * 1024
 COPY_BLOCK = 4096
@@ -92,6 +95,43 @@ class LargeFileTest(SandboxTestCase):
                 self.assertEqual(len(written), len(expected))
                 self.assertEqual(first_difference(written, expected), None)
                 self.assert_left_only(sandbox, WORK_FILE)
+
+    def test_run_killed_at_any_moment_then_run_again_loses_nothing(self):
+        """The next run is the one a host starts: after a kill anywhere, it
+        must find the host's data whole, never a cut work file."""
+        before = generated_text(7).encode("cp932")
+        expected = line_model.expected_work_file(before)
+        sandbox = self.new_sandbox()
+        sandbox.write_work_file(before)
+        started = time.monotonic()
+        self.assert_quiet_success(sandbox.run())
+        duration = time.monotonic() - started
+        generator = random.Random(8)
+        outcomes = collections.Counter()
+        for trial in range(12):
+            how = (signal.SIGKILL, signal.SIGTERM)[trial % 2]
+            with self.subTest(trial=trial, signal=how.name):
+                for name in (SCRATCH_FILE, NEW_WORK_FILE):
+                    (sandbox.folder / name).unlink(missing_ok=True)
+                sandbox.write_work_file(before)
+                if not sandbox.run_killed_after(generator.uniform(0, duration), how):
+                    outcomes["ended before the kill"] += 1
+                result = sandbox.run()
+                if sandbox.work_file.exists():
+                    self.assert_quiet_success(result)
+                    written = sandbox.work_file.read_bytes()
+                    self.assertEqual(first_difference(written, expected), None)
+                    self.assert_left_only(sandbox, WORK_FILE)
+                    outcomes["rewritten by either run"] += 1
+                else:
+                    # Killed between the work file's delete and the new one's
+                    # move: the host's bytes are whole in the scratch copy.
+                    self.assert_report(
+                        result, "EFileNotFoundException: 指定されたファイルが見つかりません")
+                    self.assertEqual(sandbox.scratch_file.read_bytes(), before)
+                    self.assert_left_only(sandbox, SCRATCH_FILE)
+                    outcomes["host's bytes in the scratch copy"] += 1
+        print(f"killed runs, then run again: {dict(outcomes)} (a clean run took {duration:.2f} s)")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 """Where the report goes: a console (pseudo-terminal), or no usable standard
 output at all; and that a run without failure writes to neither handle."""
 
+import os
 import re
 import shutil
 import subprocess
@@ -59,6 +60,34 @@ class OutputHandlesTest(SandboxTestCase):
                     "\r\nI/O エラー 105.\r\n\r\n")
         self.assertEqual(completed.stderr, expected.encode("cp932"))
         self.assert_left_only(sandbox)
+
+    def test_report_that_cannot_be_written_is_no_success(self):
+        """A report line that cannot reach stdout ends the run as an unusable
+        stdout does: the unhandled report on stderr and exit code 1."""
+        def pipe_without_reader():
+            reader, writer = os.pipe()
+            os.close(reader)
+            return writer
+
+        outputs = [("pipe without a reader", pipe_without_reader)]
+        if not sandbox_is_windows(self):
+            outputs.append(("full disk", lambda: os.open("/dev/full", os.O_WRONLY)))
+        for case, open_output in outputs:
+            with self.subTest(case):
+                sandbox = self.new_sandbox()
+                output = open_output()
+                try:
+                    completed = subprocess.run(
+                        sandbox.target.command(sandbox.program), cwd=sandbox.elsewhere,
+                        stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.PIPE,
+                        timeout=RUN_TIMEOUT_SECONDS, check=False)
+                finally:
+                    os.close(output)
+                self.assertEqual(completed.returncode, 1)
+                self.assertRegex(completed.stderr.decode("cp932"),
+                                 rf"\AEInOutError がモジュール {re.escape(sandbox.program.name)} の "
+                                 r"[0-9A-F]{8} で発生しました。\r\nI/O エラー \d+\.\r\n\r\n\Z")
+                self.assert_left_only(sandbox)
 
 
 def sandbox_is_windows(test: SandboxTestCase) -> bool:

@@ -5,7 +5,7 @@ import pathlib
 import re
 import unittest
 
-from sandbox import SCRATCH_FILE, WORK_FILE, SandboxTestCase, target
+from sandbox import NEW_WORK_FILE, SCRATCH_FILE, WORK_FILE, SandboxTestCase, target
 
 FILE_NOT_FOUND = "EFileNotFoundException: 指定されたファイルが見つかりません"
 ACCESS_DENIED = "EInOutError: ファイルへのアクセスが拒否されました"
@@ -69,6 +69,64 @@ class ReportTest(SandboxTestCase):
                 self.assert_report(sandbox.run(), report)
                 self.assertEqual(sandbox.work_file.read_bytes(), host_bytes)
                 self.assert_left_only(sandbox, *left)
+
+    def test_work_file_that_is_no_file_or_too_large_is_refused_untouched(self):
+        """Known before the first byte is copied: nothing waits, nothing is
+        created, and the work file is as it was."""
+        outside = self.new_sandbox().folder / "outside.bin"
+
+        def fifo(sandbox):
+            os.mkfifo(sandbox.work_file)
+
+        def link_to_zeros(sandbox):
+            sandbox.work_file.symlink_to("/dev/zero")
+
+        def sparse(sandbox):
+            with open(sandbox.work_file, "wb") as file:
+                file.truncate(3 << 30)
+
+        cases = [("3 GiB sparse file", sparse, "EInOutError: ファイルが大きすぎます")]
+        if not target().is_windows:
+            # Devices and pipes are a Linux matter: a Windows name is a file.
+            cases += [("FIFO that nobody writes", fifo, "EInOutError: I/O エラー 103"),
+                      ("link to /dev/zero", link_to_zeros, "EInOutError: I/O エラー 103")]
+        for case, arrange, report in cases:
+            with self.subTest(case):
+                sandbox = self.new_sandbox()
+                arrange(sandbox)
+                before = os.lstat(sandbox.work_file)
+                self.assert_report(sandbox.run(), report)
+                after = os.lstat(sandbox.work_file)
+                self.assertEqual((after.st_mode, after.st_size, after.st_ino),
+                                 (before.st_mode, before.st_size, before.st_ino))
+                self.assert_left_only(sandbox, WORK_FILE)
+        self.assertFalse(outside.exists())
+
+    def test_names_planted_in_the_folder_are_never_written_through(self):
+        """A link left under the new work file's or the scratch copy's name,
+        leading outside the folder, is replaced by a file of the run's own."""
+        for planted in (NEW_WORK_FILE, SCRATCH_FILE):
+            with self.subTest(planted):
+                sandbox = self.new_sandbox()
+                outside = sandbox.elsewhere.parent / "outside.txt"
+                outside.write_bytes(b"outside\r\n")
+                (sandbox.folder / planted).symlink_to(outside)
+                sandbox.write_work_file(HOST_BYTES)
+                self.assert_quiet_success(sandbox.run())
+                self.assertEqual(sandbox.work_file.read_bytes(), REWRITTEN_BYTES)
+                self.assertEqual(outside.read_bytes(), b"outside\r\n")
+                self.assert_left_only(sandbox, WORK_FILE)
+
+    @unittest.skipIf(target().is_windows, "permission bits are a Linux matter")
+    def test_work_file_keeps_its_permissions(self):
+        for mode in (0o600, 0o640, 0o644):
+            with self.subTest(oct(mode)):
+                sandbox = self.new_sandbox()
+                sandbox.write_work_file(HOST_BYTES)
+                sandbox.work_file.chmod(mode)
+                self.assert_quiet_success(sandbox.run())
+                self.assertEqual(sandbox.work_file.read_bytes(), REWRITTEN_BYTES)
+                self.assertEqual(sandbox.work_file.stat().st_mode & 0o777, mode)
 
     @unittest.skipIf(target().is_windows, "permission bits are a Linux matter")
     def test_read_only_work_file_and_folder_for_a_user_without_rights(self):
