@@ -42,9 +42,9 @@ void MoveIntoPlace(TextView newWorkPath, TextView workPath, bool workFileIntact)
   if (os.MoveFileReplacing(newWorkPath, workPath)) return;
   std::uint32_t code = os.LastError();
   if (workFileIntact) {
-    const platform::UniqueHandle probe(os.CreateFile(workPath, platform::GenericRead | platform::GenericWrite,
-                                           0, platform::OpenExisting,
-                                           platform::FileAttributeNormal));
+    const platform::UniqueHandle probe(
+        os.CreateFile(workPath, platform::GenericRead | platform::GenericWrite, 0,
+                      platform::OpenExisting, platform::FileAttributeNormal));
     if (!probe) code = os.LastError();
   }
   Text fullName = platform::FullPathText(workPath);
@@ -78,7 +78,8 @@ void Run() {
   if (!platform::Os().FlushFolder(directory)) RaiseLastOsError();
   if (RemoveFile(workPath)) restorer.WorkFileDeleted();
 
-  StreamRewrite(scratchPath, newWorkPath, HqLineRule, [&restorer] { restorer.NewWorkFileCreated(); });
+  StreamRewrite(scratchPath, newWorkPath, HqLineRule,
+                [&restorer] { restorer.NewWorkFileCreated(); });
   MoveIntoPlace(newWorkPath, workPath, restorer.WorkFileIntact());
   restorer.Dismiss();
 

@@ -12,8 +12,7 @@ namespace hq2hd {
 // was not moved into place is removed either way.
 class WorkFileRestorer {
  public:
-  WorkFileRestorer(TextView folder, TextView scratchPath, TextView workPath,
-                   TextView newWorkPath)
+  WorkFileRestorer(TextView folder, TextView scratchPath, TextView workPath, TextView newWorkPath)
       : folder_(folder),
         scratchPath_(scratchPath),
         workPath_(workPath),

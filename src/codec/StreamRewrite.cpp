@@ -127,8 +127,7 @@ class PieceWriter {
  public:
   PieceWriter(TextView path, std::size_t pieceSize, const std::function<void()>& created,
               Handle model)
-      : file_(Os().CreateFile(path, GenericRead | GenericWrite, 0, CreateNew,
-                              FileAttributeNormal)),
+      : file_(Os().CreateFile(path, GenericRead | GenericWrite, 0, CreateNew, FileAttributeNormal)),
         capacity_(pieceSize) {
     if (!file_) {
       Text fullName = FullPathText(path);

@@ -36,10 +36,9 @@ inline constexpr std::size_t StreamPieceSize = std::size_t{1} << 20;
 //
 // Raises what stops it: EFOpenError, EInOutError (a failed or short read, a
 // file of 2 GiB or more, found before the target is created), EFCreateError
-// (nothing created, a name already there included), EEncodingError (a UTF-8 body that is not UTF-8, found
-// wherever it is), EOutOfMemory (no memory, or more than 2^31 - 1 bytes of
-// output), EWriteError. After `targetCreated`, the target is then a failed
-// write.
+// (nothing created, a name already there included), EEncodingError (a UTF-8 body that is not UTF-8,
+// found wherever it is), EOutOfMemory (no memory, or more than 2^31 - 1 bytes of output),
+// EWriteError. After `targetCreated`, the target is then a failed write.
 void StreamRewrite(TextView sourcePath, TextView targetPath, const StreamLineRule& rule,
                    const std::function<void()>& targetCreated,
                    std::size_t pieceSize = StreamPieceSize);

@@ -83,8 +83,8 @@ RunOutcome AnomalyRunner::RunAsIs(const std::function<void(CountingPlatform&)>& 
   outcome.stdoutBytes = platform_.stdoutBytes;
   outcome.workBytes = BytesIfFile(dir_.Path() / "JWC_TEMP.TXT");
   outcome.scratchBytes = BytesIfFile(dir_.Path() / "TEMP.TXT");
-  outcome.newWorkFileLeft = std::filesystem::exists(
-      std::filesystem::symlink_status(dir_.Path() / "HQ2HD.NEW"));
+  outcome.newWorkFileLeft =
+      std::filesystem::exists(std::filesystem::symlink_status(dir_.Path() / "HQ2HD.NEW"));
   return outcome;
 }
 

@@ -45,8 +45,8 @@ int OpenFolder(const std::string& path) {
 // the user, that nobody else may write to or list.
 bool IsPrivateFolder(const std::string& path) {
   struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-         info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+         (info.st_mode & 077) == 0;
 }
 
 // Where this user's claims live: the user's runtime folder, which the system
@@ -103,7 +103,8 @@ Handle PosixPlatform::ClaimFolder(TextView folder, std::uint32_t timeoutMs) {
     return InvalidHandle;
   }
   char name[64];
-  std::snprintf(name, sizeof name, "/hq2hd-%jx-%jx.lock", static_cast<std::uintmax_t>(folderInfo.st_dev),
+  std::snprintf(name, sizeof name, "/hq2hd-%jx-%jx.lock",
+                static_cast<std::uintmax_t>(folderInfo.st_dev),
                 static_cast<std::uintmax_t>(folderInfo.st_ino));
   const std::string lockPath = *claims + name;
   UniqueFd fd(OpenRetrying(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));

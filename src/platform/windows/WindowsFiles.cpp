@@ -72,7 +72,7 @@ bool WindowsPlatform::RemoveDirectory(TextView name) {
 bool WindowsPlatform::MoveFileReplacing(TextView from, TextView to) {
   const std::wstring source = TerminatedName(from);
   const std::wstring target = TerminatedName(to);
-  return ::MoveFileExW(source.c_str(), target.c_str(), 
+  return ::MoveFileExW(source.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 

@@ -1,10 +1,9 @@
 // The report line's bytes: code page, buffering and line ends by what the
 // standard output is; and the unhandled failure report.
-#include "report/ConsoleOut.h"
-
 #include <gtest/gtest.h>
 
 #include "fs/IoStatus.h"
+#include "report/ConsoleOut.h"
 #include "report/Exception.h"
 #include "report/RuntimeError.h"
 #include "report/UnhandledFailure.h"
