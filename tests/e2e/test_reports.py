@@ -112,9 +112,16 @@ class ReportTest(SandboxTestCase):
                 outside.write_bytes(b"outside\r\n")
                 (sandbox.folder / planted).symlink_to(outside)
                 sandbox.write_work_file(HOST_BYTES)
-                self.assert_quiet_success(sandbox.run())
-                self.assertEqual(sandbox.work_file.read_bytes(), REWRITTEN_BYTES)
+                result = sandbox.run()
                 self.assertEqual(outside.read_bytes(), b"outside\r\n")
+                if target().is_windows:
+                    # Wine will not delete a Unix link it did not make: the
+                    # run stops with a report, the host's bytes in place.
+                    self.assertRegex(result.stdout, rb"\AE[A-Za-z]+: [^\r\n]+\r\n\Z")
+                    self.assertEqual(sandbox.work_file.read_bytes(), HOST_BYTES)
+                    continue
+                self.assert_quiet_success(result)
+                self.assertEqual(sandbox.work_file.read_bytes(), REWRITTEN_BYTES)
                 self.assert_left_only(sandbox, WORK_FILE)
 
     @unittest.skipIf(target().is_windows, "permission bits are a Linux matter")
