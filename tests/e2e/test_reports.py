@@ -3,9 +3,12 @@
 import os
 import pathlib
 import re
+import resource
+import subprocess
 import unittest
 
-from sandbox import NEW_WORK_FILE, SCRATCH_FILE, WORK_FILE, SandboxTestCase, target
+from sandbox import (NEW_WORK_FILE, RUN_TIMEOUT_SECONDS, SCRATCH_FILE, WORK_FILE, RunResult,
+                     SandboxTestCase, target)
 
 FILE_NOT_FOUND = "EFileNotFoundException: 指定されたファイルが見つかりません"
 ACCESS_DENIED = "EInOutError: ファイルへのアクセスが拒否されました"
@@ -123,6 +126,24 @@ class ReportTest(SandboxTestCase):
                 self.assert_quiet_success(result)
                 self.assertEqual(sandbox.work_file.read_bytes(), REWRITTEN_BYTES)
                 self.assert_left_only(sandbox, WORK_FILE)
+
+    @unittest.skipIf(target().is_windows, "a file-size limit is a Linux matter")
+    def test_write_past_a_file_size_limit_is_a_failed_write(self):
+        """The copy fits under the limit, the new work file (CR LF for each LF)
+        does not: a failed write, reported, the host's bytes back in place."""
+        host_bytes = b"a\n" * 40960
+        sandbox = self.new_sandbox()
+        sandbox.write_work_file(host_bytes)
+        limit = 100 * 1024
+        completed = subprocess.run(
+            sandbox.target.command(sandbox.program), cwd=sandbox.elsewhere,
+            stdin=subprocess.DEVNULL, capture_output=True, timeout=RUN_TIMEOUT_SECONDS,
+            check=False,
+            preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))
+        self.assert_report(RunResult(completed.returncode, completed.stdout, completed.stderr),
+                           "EWriteError: ストリームへの書き込みエラー")
+        self.assertEqual(sandbox.work_file.read_bytes(), host_bytes)
+        self.assert_left_only(sandbox, WORK_FILE)
 
     @unittest.skipIf(target().is_windows, "permission bits are a Linux matter")
     def test_work_file_keeps_its_permissions(self):

@@ -135,6 +135,7 @@ void CountingPlatform::Reset() {
   lowerCaseRunsOutOfMemory = false;
   reportedSize.reset();
   stdoutWriteError = 0;
+  moduleFileNameError = 0;
   clockMs = 0;
   claimHeldMs = 0;
   sleeps.clear();
@@ -275,6 +276,10 @@ void CountingPlatform::Note(const char* outcome) {
 }
 
 Text CountingPlatform::ModuleFileName() {
+  if (moduleFileNameError != 0) {
+    SetLastError(moduleFileNameError);
+    return Text();
+  }
   if (moduleFileName.empty()) return Inner().ModuleFileName();
   // As the backends do: a longer name arrives cut, and says so.
   constexpr std::size_t limit = 260;

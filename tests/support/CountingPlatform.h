@@ -99,6 +99,9 @@ class CountingPlatform : public ForwardingPlatform {
 
   // What the program sees as its own executable.
   Text moduleFileName;
+  // When not 0, the executable's name cannot be read (Linux without /proc):
+  // an empty name with this error.
+  std::uint32_t moduleFileNameError = 0;
   // The ANSI code page the program sees; the real one when 0.
   std::uint32_t ansiCodePage = 0;
   // What the standard output is, and the console's output code page (the

@@ -183,6 +183,9 @@ const FaultCase faultCases[] = {
     {"ModuleNameCut",
      [](CountingPlatform& p) { p.moduleFileName.insert(0, 300 - p.moduleFileName.size(), u'x'); },
      u"EPathTooLongException: 指定されたパスが長すぎます"},
+    // No name at all (Linux without /proc): never the current folder's work file.
+    {"ModuleNameUnreadable", [](CountingPlatform& p) { p.moduleFileNameError = 2; },
+     u"EOSError: システム エラー。コード: 2。", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Faults, RunDriverFaultTest, ::testing::ValuesIn(faultCases),
