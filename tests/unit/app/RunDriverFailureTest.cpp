@@ -10,6 +10,7 @@
 #include "app/RunDriver.h"
 #include "fs/IoStatus.h"
 #include "report/Exception.h"
+#include "support/ForwardingPlatform.h"
 #include "support/RunFixture.h"
 
 namespace hq2hd::testing {
@@ -309,6 +310,36 @@ TEST_F(RunFixture, VolumeOfALinkedWorkFileThatCannotBeAskedIsReported) {
   EXPECT_TRUE(std::filesystem::is_symlink(WorkFile()));
   EXPECT_EQ(ReadBytes(dir_.Path() / "real.txt"), hostBytes);
   EXPECT_EQ(Listing(), (std::set<std::string>{"JWC_TEMP.TXT", "real.txt"}));
+}
+
+// Someone plants a link to a file outside the folder under the work file's
+// name as soon as the run has deleted it: the new work file replaces the
+// link, and the file it leads to is never written.
+TEST_F(RunFixture, LinkPlantedAsTheWorkFileAfterItsDeleteIsReplaced) {
+  class Planting : public ForwardingPlatform {
+   public:
+    Planting(platform::Platform& inner, std::filesystem::path work, std::filesystem::path outside)
+        : ForwardingPlatform(inner), work_(std::move(work)), outside_(std::move(outside)) {}
+    bool DeleteFile(TextView name) override {
+      const bool deleted = Inner().DeleteFile(name);
+      if (deleted && std::filesystem::path(name) == work_)
+        std::filesystem::create_symlink(outside_, work_);
+      return deleted;
+    }
+
+   private:
+    std::filesystem::path work_, outside_;
+  };
+  const std::filesystem::path outside = dir_.Path() / "outside.txt";
+  WriteBytes(outside, "outside");
+  WriteBytes(WorkFile(), hostBytes);
+  Planting planting(platform_, WorkFile(), outside);
+  const platform::ScopedPlatform scope(planting);
+  Run();
+  EXPECT_EQ(platform_.stdoutBytes, "");
+  EXPECT_FALSE(std::filesystem::is_symlink(WorkFile()));
+  EXPECT_EQ(ReadBytes(WorkFile()), rewrittenBytes);
+  EXPECT_EQ(ReadBytes(outside), "outside");
 }
 
 TEST_F(RunFixture, LinkedWorkFileIsReadThroughItsLink) {
