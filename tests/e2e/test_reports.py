@@ -105,6 +105,8 @@ class ReportTest(SandboxTestCase):
                 self.assert_left_only(sandbox, WORK_FILE)
         self.assertFalse(outside.exists())
 
+    @unittest.skipIf(target().is_windows,
+                     "a Unix link is no Windows link: Wine's DeleteFileW removes what it leads to")
     def test_names_planted_in_the_folder_are_never_written_through(self):
         """A link left under the new work file's or the scratch copy's name,
         leading outside the folder, is replaced by a file of the run's own."""
@@ -117,12 +119,6 @@ class ReportTest(SandboxTestCase):
                 sandbox.write_work_file(HOST_BYTES)
                 result = sandbox.run()
                 self.assertEqual(outside.read_bytes(), b"outside\r\n")
-                if target().is_windows:
-                    # Wine will not delete a Unix link it did not make: the
-                    # run stops with a report, the host's bytes in place.
-                    self.assertRegex(result.stdout, rb"\AE[A-Za-z]+: [^\r\n]+\r\n\Z")
-                    self.assertEqual(sandbox.work_file.read_bytes(), HOST_BYTES)
-                    continue
                 self.assert_quiet_success(result)
                 self.assertEqual(sandbox.work_file.read_bytes(), REWRITTEN_BYTES)
                 self.assert_left_only(sandbox, WORK_FILE)
