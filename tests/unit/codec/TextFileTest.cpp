@@ -356,14 +356,15 @@ TEST(StreamRewriteTest, EveryFailedCallRaisesOrLeavesTheWholeOutput) {
   }
 }
 
-// The first write request puts half of its bytes on the disk and fails,
-// saying so.
+// The first write request (or every one, `always`) puts half of its bytes
+// on the disk and fails, saying so.
 class PartlyFailedWrite : public ForwardingPlatform {
  public:
-  PartlyFailedWrite() : ForwardingPlatform(platform::NativePlatform()) {}
+  explicit PartlyFailedWrite(bool always = false)
+      : ForwardingPlatform(platform::NativePlatform()), always_(always) {}
   bool WriteFile(platform::Handle file, const void* buffer, std::uint32_t count,
                  std::uint32_t& done) override {
-    if (failed_ || count < 2) return Inner().WriteFile(file, buffer, count, done);
+    if ((failed_ && !always_) || count < 2) return Inner().WriteFile(file, buffer, count, done);
     failed_ = true;
     Inner().WriteFile(file, buffer, count / 2, done);
     SetLastError(112);
@@ -371,8 +372,19 @@ class PartlyFailedWrite : public ForwardingPlatform {
   }
 
  private:
+  bool always_;
   bool failed_ = false;
 };
+
+// A repeat that fails is no progress, however many bytes it wrote first.
+TEST(StreamRewriteTest, WriteThatKeepsFailingAfterPartRaises) {
+  TempDir dir;
+  WriteBytes(dir.Path() / "in.txt", "abcdefgh\r\n");
+  PartlyFailedWrite partly(true);
+  platform::ScopedPlatform scope(partly);
+  EXPECT_THROW(StreamRewrite(dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [] {}),
+               EWriteError);
+}
 
 TEST(StreamRewriteTest, WriteThatFailsAfterPartIsAskedForTheRestOnly) {
   TempDir dir;

@@ -128,6 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DirectoryCase{u"\\\\?\\UNC\\server\\share\\file.txt",
                                     u"\\\\?\\UNC\\server\\share"},
                       DirectoryCase{u"C:file.txt", u"C:"}, DirectoryCase{u"C:", u""},
+                      DirectoryCase{u"a:file.txt", u"a:"}, DirectoryCase{u"z:file.txt", u"z:"},
+                      DirectoryCase{u"A:file.txt", u"A:"}, DirectoryCase{u"Z:file.txt", u"Z:"},
                       DirectoryCase{u"/tmp/dir/file.txt", u"/tmp/dir"},
                       DirectoryCase{u"/file.txt", u"/"}, DirectoryCase{u"/", u""},
                       DirectoryCase{u"  C:\\dir\\file.txt \t", u"C:\\dir"},

@@ -48,10 +48,12 @@ TEST_F(ConsoleOutTest, RedirectedReportIsCodePage932AndGoesOutAtItsLineEnd) {
   }
 }
 
-// A pipe without a reader, a full disk: the report's check raises the code,
-// and the failure leaves the run as an unhandled one (exit code 1).
+// A pipe without a reader, a full disk, a console gone: the report's check
+// raises the code, and the failure leaves the run as an unhandled one (exit
+// code 1).
 TEST_F(ConsoleOutTest, ReportThatCannotBeWrittenRaisesItsCode) {
-  for (platform::FileType type : {platform::FileType::Disk, platform::FileType::Pipe}) {
+  for (platform::FileType type :
+       {platform::FileType::Disk, platform::FileType::Pipe, platform::FileType::Char}) {
     for (std::uint32_t error : {109u, 112u}) {
       ConsoleOut::Instance().Reset();
       platform_.stdoutType = type;
