@@ -3,24 +3,22 @@ characters the code pages round-trip (Python's cp932 agrees with the
 platform's conversion there). A file without a mark that is not code page
 932 keeps its own bytes, line breaks and hq lines apart."""
 
+import re
+
 UTF8_MARK = b"\xef\xbb\xbf"
 UTF16_MARKS = {b"\xff\xfe": "utf-16-le", b"\xfe\xff": "utf-16-be"}
 
 
+# CR LF first, so that it counts as one break.
+_BREAK = re.compile(r"\r\n|\r|\n")
+_BLANKS = "".join(chr(unit) for unit in range(0x21))
+
+
 def split_lines(text: str) -> list[str]:
     """CR LF, a lone CR and a lone LF each end a line; a final break adds no line."""
-    lines = []
-    position = 0
-    while position < len(text):
-        end = position
-        while end < len(text) and text[end] not in "\r\n":
-            end += 1
-        lines.append(text[position:end])
-        position = end
-        if position < len(text) and text[position] == "\r":
-            position += 1
-        if position < len(text) and text[position] == "\n":
-            position += 1
+    lines = _BREAK.split(text)
+    if lines[-1] == "":
+        lines.pop()
     return lines
 
 
@@ -29,7 +27,7 @@ def split_byte_lines(content: bytes) -> list[bytes]:
 
 
 def is_hq_line(line: str) -> bool:
-    trimmed = line.strip("".join(chr(unit) for unit in range(0x21)))
+    trimmed = line.strip(_BLANKS)
     return len(trimmed) == 2 and trimmed.lower() == "hq"
 
 
