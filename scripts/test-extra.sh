@@ -5,8 +5,9 @@
 # first failure. Needs what scripts/install-deps.sh installs.
 #   FUZZ_SECONDS   time per fuzz target (default 60)
 #   STEPS          which of "sanitizers fuzzing valgrind" to run (default all)
-#   BUILD_PREFIX   binary folders are build/<prefix>-asan, -fuzz, -valgrind
-#                  (default: the preset names, build/linux-asan, ...)
+#   BUILD_PREFIX   binary folders are build/<prefix>-asan and -fuzz, and
+#                  Valgrind runs the plain build in build/<prefix> (default:
+#                  the preset names, build/linux-asan, ..., build/linux)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,11 +15,19 @@ fuzz_seconds=${FUZZ_SECONDS:-60}
 steps=" ${STEPS:-sanitizers fuzzing valgrind} "
 asan_dir=build/${BUILD_PREFIX:-linux}-asan
 fuzz_dir=build/${BUILD_PREFIX:-linux}-fuzz
-valgrind_dir=build/${BUILD_PREFIX:-linux}-valgrind
+# The plain build that scripts/test.sh has made already: brought up to date, not made again.
+valgrind_dir=build/${BUILD_PREFIX:-linux}
 
 started=$SECONDS
 current="setup"
 trap 'echo "FAILED: $current, after $((SECONDS - started)) s." >&2' ERR
+stage_started=$SECONDS
+stage_times=()
+# Notes how long the stage that just ended took, for the summary.
+stage_done() {
+  stage_times+=("$1 $((SECONDS - stage_started)) s")
+  stage_started=$SECONDS
+}
 
 current="sanitizers"
 if [[ $steps == *" sanitizers "* ]]; then
@@ -28,6 +37,7 @@ cmake --build "$asan_dir" -j2
 # LeakSanitizer is on with ASan on Linux: a leak fails the test as well.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$asan_dir" --output-on-failure -j2
+stage_done "sanitizers"
 fi
 
 current="fuzzing"
@@ -46,13 +56,14 @@ for target in CodecFuzzer PathFuzzer; do
     || { echo "$target found a failing input in $fuzz_dir/crashes: add it to $seeds" \
               "and make it pass" >&2; false; }
 done
+stage_done "fuzzing"
 fi
 
 current="valgrind"
 if [[ $steps == *" valgrind "* ]]; then
 echo "=== end-to-end runs under Valgrind memcheck ($valgrind_dir)"
 # Valgrind needs the plain build: sanitizers and Valgrind do not mix.
-cmake --preset linux -B "$valgrind_dir" >/dev/null
+[ -f "$valgrind_dir/CMakeCache.txt" ] || cmake --preset linux -B "$valgrind_dir" >/dev/null
 cmake --build "$valgrind_dir" -j2 --target hq2hd
 program="$PWD/$valgrind_dir/hq2hd"
 sandbox=$(mktemp -d)
@@ -91,7 +102,10 @@ python3 tests/e2e/run_e2e.py --program "$program" --sandboxes "$sandbox/harness"
   --wrapper "valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect" \
   test_codec_bytes test_rewrite_rule test_reports test_program_folder test_output_handles \
   test_path_checks test_large_file test_overlap
+stage_done "valgrind"
 fi
 
 elapsed=$((SECONDS - started))
 echo "Extra checks passed in $((elapsed / 60)) min $((elapsed % 60)) s."
+# For scripts/test.sh's summary.
+if [ -n "${STAGE_TIMES_FILE:-}" ]; then printf '%s\n' "${stage_times[@]}" >> "$STAGE_TIMES_FILE"; fi

@@ -10,18 +10,26 @@ started=$SECONDS
 current="install-deps"
 trap 'echo "FAILED: $current, after $((SECONDS - started)) s." >&2' ERR
 scripts/install-deps.sh
+times=$(mktemp)
+trap 'rm -f "$times"' EXIT
+echo "install-deps $((SECONDS - started)) s" >> "$times"
 
 for preset in "${presets[@]}"; do
   current="preset $preset"
   echo "=== $preset"
+  stage_started=$SECONDS
   cmake --preset "$preset"
   cmake --build --preset "$preset" -j2
+  built=$SECONDS
   ctest --preset "$preset"
+  echo "$preset build $((built - stage_started)) s, tests $((SECONDS - built)) s" >> "$times"
 done
 
 current="sanitizers, fuzzing and Valgrind"
 echo "=== sanitizers, fuzzing, Valgrind"
-scripts/test-extra.sh
+STAGE_TIMES_FILE=$times scripts/test-extra.sh
 
 elapsed=$((SECONDS - started))
+echo "Time by stage:"
+sed 's/^/  /' "$times"
 echo "All ${#presets[@]} presets (${presets[*]}) and the extra checks passed in $((elapsed / 60)) min $((elapsed % 60)) s."

@@ -192,6 +192,18 @@ class Sandbox:
         ]
 
 
+def failed_in_wine(result: RunResult) -> bool:
+    """The program writes its unhandled failure report to stderr before it
+    exits with a code other than 0; Wine's own failures look otherwise."""
+    if not target().is_windows:
+        return False
+    if result.stderr.startswith(b"wine:") or b"wine client error" in result.stderr:
+        return True
+    if b"ShellExecuteEx" in result.stdout:
+        return True
+    return result.exit_code != 0 and result.stderr == b""
+
+
 class SandboxTestCase(unittest.TestCase):
     """Checks shared by every case: how a run ended and what it left behind."""
 

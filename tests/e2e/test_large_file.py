@@ -9,7 +9,8 @@ import time
 import unittest
 
 import line_model
-from sandbox import NEW_WORK_FILE, SCRATCH_FILE, WORK_FILE, SandboxTestCase
+from sandbox import (NEW_WORK_FILE, SCRATCH_FILE, WORK_FILE, SandboxTestCase, failed_in_wine,
+                     target)
 
 TARGET_BYTES = 10 * 1024 * 1024
 COPY_BLOCK = 4096
@@ -108,7 +109,8 @@ class LargeFileTest(SandboxTestCase):
         duration = time.monotonic() - started
         generator = random.Random(8)
         outcomes = collections.Counter()
-        for trial in range(12):
+        # Under a memory checker a few trials show what it has to show.
+        for trial in range(4 if target().wrapper else 12):
             how = (signal.SIGKILL, signal.SIGTERM)[trial % 2]
             with self.subTest(trial=trial, signal=how.name):
                 for name in (SCRATCH_FILE, NEW_WORK_FILE):
@@ -117,6 +119,11 @@ class LargeFileTest(SandboxTestCase):
                 if not sandbox.run_killed_after(generator.uniform(0, duration), how):
                     outcomes["ended before the kill"] += 1
                 result = sandbox.run()
+                # Wine now and then fails a process started just after one it
+                # had to end (see failed_in_wine): the host starts it again.
+                if failed_in_wine(result):
+                    outcomes["Wine failed the next run; run again"] += 1
+                    result = sandbox.run()
                 if sandbox.work_file.exists():
                     self.assert_quiet_success(result)
                     written = sandbox.work_file.read_bytes()

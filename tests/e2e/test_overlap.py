@@ -9,7 +9,7 @@ import pathlib
 import unittest
 
 import line_model
-from sandbox import WORK_FILE, RunResult, SandboxTestCase, target
+from sandbox import WORK_FILE, SandboxTestCase, failed_in_wine, target
 from test_large_file import generated_text
 
 RUNS_AT_ONCE = 4
@@ -25,18 +25,6 @@ WORK_FILE_BYTES = 30_000  # about 3,000 lines
 # says nothing about the program's turns and is set aside, a few at most; the
 # host's data must still be in the work file.
 MOST_SET_ASIDE = 5
-
-
-def failed_in_wine(result: RunResult) -> bool:
-    """The program writes its unhandled failure report to stderr before it
-    exits with a code other than 0; Wine's own failures look otherwise."""
-    if not target().is_windows:
-        return False
-    if result.stderr.startswith(b"wine:") or b"wine client error" in result.stderr:
-        return True
-    if b"ShellExecuteEx" in result.stdout:
-        return True
-    return result.exit_code != 0 and result.stderr == b""
 
 
 class OverlappingRuns(SandboxTestCase):
