@@ -229,7 +229,7 @@ class SandboxTestCase(unittest.TestCase):
         return sandbox
 
     def assert_quiet_success(self, result: RunResult) -> None:
-        self.assertEqual(result.exit_code, 0)
+        self.assertEqual(result.exit_code, 0, result.stderr)
         self.assertEqual(result.stdout, b"")
         self.assertEqual(result.stderr, b"")
 
