@@ -1,6 +1,7 @@
 #include "fault/AnomalyRun.h"
 
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "MyFunc/LowerCase.h"
@@ -46,6 +47,23 @@ AnomalyRunner::AnomalyRunner() : scope_(platform_) {
 void AnomalyRunner::ClearFolder() {
   for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
     std::filesystem::remove_all(entry.path());
+}
+
+std::string AnomalyRunner::FolderState() const {
+  std::set<std::string> entries;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+    std::string state = entry.path().filename().string() + '\0';
+    if (entry.is_symlink())
+      state += "link to " + std::filesystem::read_symlink(entry.path()).string();
+    else if (entry.is_regular_file())
+      state += ReadBytes(entry.path());
+    else
+      state += "folder";
+    entries.insert(std::move(state));
+  }
+  std::string folder;
+  for (const std::string& state : entries) folder += std::to_string(state.size()) + ':' + state;
+  return folder;
 }
 
 RunOutcome AnomalyRunner::Run(const WorkFileCase& workFile,

@@ -41,6 +41,9 @@ class AnomalyRunner {
                      std::int64_t failAllocation = 0);
   // Removes everything from the folder.
   void ClearFolder();
+  // The folder's names and what each holds: two runs that leave the same
+  // state leave the next run the same work.
+  std::string FolderState() const;
 
   CountingPlatform& Platform() { return platform_; }
   const TempDir& Folder() const { return dir_; }
