@@ -12,14 +12,12 @@
 #include "codec/StreamRewrite.h"
 #include "fs/FileDelete.h"
 #include "fs/FileExists.h"
-#include "platform/FullPathText.h"
 #include "platform/Platform.h"
 #include "platform/RetryingPlatform.h"
 #include "platform/UniqueHandle.h"
 #include "report/Catalogue.h"
 #include "report/ConsoleOut.h"
 #include "report/Exception.h"
-#include "report/MessageFormat.h"
 #include "report/OsMessage.h"
 
 namespace hq2hd {
@@ -47,9 +45,7 @@ void MoveIntoPlace(TextView newWorkPath, TextView workPath, bool workFileIntact)
                       platform::OpenExisting, platform::FileAttributeNormal));
     if (!probe) code = os.LastError();
   }
-  Text fullName = platform::FullPathText(workPath);
-  Text reason = OsMessage(code);
-  throw EFCreateError(FormatMessageText(catalogue::CannotCreateFile, {fullName, reason}));
+  RaiseCannotCreate(workPath, code);
 }
 
 // Nothing printed tells the host that the work file was rewritten, so every

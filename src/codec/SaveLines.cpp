@@ -3,11 +3,9 @@
 
 #include "codec/ByteForm.h"
 #include "codec/TextFile.h"
-#include "platform/FullPathText.h"
 #include "platform/UniqueHandle.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
-#include "report/MessageFormat.h"
 #include "report/OsMessage.h"
 
 namespace hq2hd {
@@ -71,11 +69,7 @@ void WriteBytes(Handle file, const LineList& list, const Encoding& encoding) {
 void Save(const LineList& list, TextView path, const Encoding* explicitEncoding) {
   UniqueHandle file(
       Os().CreateFile(path, GenericRead | GenericWrite, 0, CreateAlways, FileAttributeNormal));
-  if (!file) {
-    Text fullName = FullPathText(path);
-    Text reason = OsMessage(Os().LastError());
-    throw EFCreateError(FormatMessageText(catalogue::CannotCreateFile, {fullName, reason}));
-  }
+  if (!file) RaiseCannotCreate(path, Os().LastError());
   const Encoding& encoding = explicitEncoding != nullptr          ? *explicitEncoding
                              : list.DetectedEncoding() != nullptr ? *list.DetectedEncoding()
                                                                   : list.DefaultEncoding();

@@ -129,11 +129,7 @@ class PieceWriter {
               Handle model)
       : file_(Os().CreateFile(path, GenericRead | GenericWrite, 0, CreateNew, FileAttributeNormal)),
         capacity_(pieceSize) {
-    if (!file_) {
-      Text fullName = FullPathText(path);
-      Text reason = OsMessage(Os().LastError());
-      throw EFCreateError(FormatMessageText(catalogue::CannotCreateFile, {fullName, reason}));
-    }
+    if (!file_) RaiseCannotCreate(path, Os().LastError());
     created();
     // A file system without permissions keeps its own.
     Os().CopyPermissions(model, file_.Get());

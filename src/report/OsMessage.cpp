@@ -1,5 +1,6 @@
 #include "report/OsMessage.h"
 
+#include "platform/FullPathText.h"
 #include "platform/Platform.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
@@ -24,6 +25,12 @@ void RaiseLastOsError() {
   throw EOSError(
       FormatMessageText(catalogue::SystemErrorWithCode, {signedCode, message, TextView()}),
       signedCode);
+}
+
+void RaiseCannotCreate(TextView path, std::uint32_t code) {
+  Text fullName = platform::FullPathText(path);
+  Text reason = OsMessage(code);
+  throw EFCreateError(FormatMessageText(catalogue::CannotCreateFile, {fullName, reason}));
 }
 
 }  // namespace hq2hd

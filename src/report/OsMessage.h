@@ -13,4 +13,8 @@ Text OsMessage(std::uint32_t code);
 // after the platform call that failed.
 [[noreturn]] void RaiseLastOsError();
 
+// Raises EFCreateError for the file `path`, with the system's text for
+// `code`, the error of the create (or replacement) that was refused.
+[[noreturn]] void RaiseCannotCreate(TextView path, std::uint32_t code);
+
 }  // namespace hq2hd

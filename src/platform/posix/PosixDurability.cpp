@@ -29,16 +29,8 @@ std::string FolderName(TextView folder) {
   return path.empty() ? std::string(".") : path;
 }
 
-int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), flags, mode);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
 int OpenFolder(const std::string& path) {
-  return OpenRetrying(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return OpenRetrying(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
 }
 
 // A folder that is this user's alone: a real folder (not a link), owned by

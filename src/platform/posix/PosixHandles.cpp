@@ -36,14 +36,6 @@ int AccessFlags(std::uint32_t access) {
   return write ? O_WRONLY : O_RDONLY;
 }
 
-int OpenRetrying(const std::string& path, int flags, mode_t mode) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), flags, mode);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
 // A descriptor that is open but not for this direction reads as EBADF; Windows
 // calls that "access denied", keeping "invalid handle" for a closed one.
 std::uint32_t TransferError(int errnum, int fd) {
@@ -58,6 +50,14 @@ timespec TimeSpecFor(const FileTime* time) {
 }
 
 }  // namespace
+
+int OpenRetrying(const std::string& path, int flags, mode_t mode) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
 
 // `share` is accepted and not enforced: POSIX has no mandatory sharing modes
 // between processes, and advisory locks would only bind programs that ask

@@ -2,6 +2,8 @@
 // The Linux backend: the Windows-shaped services of Platform on top of POSIX
 // calls. Handles are file descriptors; names go through NameCodec; errno goes
 // through ErrnoTable.
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 
@@ -78,6 +80,9 @@ std::string NativeName(TextView name);
 // found" (3) when the directory that should hold the name is missing, and as
 // "file not found" (2) otherwise, as Windows tells the two apart.
 std::uint32_t ErrorForName(int errnum, const std::string& path);
+
+// open(2), asked again when a signal interrupts it.
+int OpenRetrying(const std::string& path, int flags, mode_t mode);
 
 // The descriptor behind a handle, or none for a value no descriptor can have.
 std::optional<int> DescriptorOf(Handle file);
