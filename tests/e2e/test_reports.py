@@ -76,8 +76,6 @@ class ReportTest(SandboxTestCase):
     def test_work_file_that_is_no_file_or_too_large_is_refused_untouched(self):
         """Known before the first byte is copied: nothing waits, nothing is
         created, and the work file is as it was."""
-        outside = self.new_sandbox().folder / "outside.bin"
-
         def fifo(sandbox):
             os.mkfifo(sandbox.work_file)
 
@@ -103,24 +101,28 @@ class ReportTest(SandboxTestCase):
                 self.assertEqual((after.st_mode, after.st_size, after.st_ino),
                                  (before.st_mode, before.st_size, before.st_ino))
                 self.assert_left_only(sandbox, WORK_FILE)
-        self.assertFalse(outside.exists())
 
     @unittest.skipIf(target().is_windows,
-                     "a Unix link is no Windows link: Wine's DeleteFileW removes what it leads to")
-    def test_names_planted_in_the_folder_are_never_written_through(self):
+                     "links and permission bits are Linux matters (and Wine's DeleteFileW "
+                     "removes what a Unix link leads to)")
+    def test_runs_write_only_their_own_files_as_private_as_the_host_made_it(self):
         """A link left under the new work file's or the scratch copy's name,
-        leading outside the folder, is replaced by a file of the run's own."""
-        for planted in (NEW_WORK_FILE, SCRATCH_FILE):
-            with self.subTest(planted):
+        leading outside the folder, is replaced by a file of the run's own;
+        the work file keeps its permission bits."""
+        for planted, mode in ((NEW_WORK_FILE, 0o644), (SCRATCH_FILE, 0o644), (None, 0o600),
+                              (None, 0o640)):
+            with self.subTest(planted=planted, mode=oct(mode)):
                 sandbox = self.new_sandbox()
                 outside = sandbox.elsewhere.parent / "outside.txt"
                 outside.write_bytes(b"outside\r\n")
-                (sandbox.folder / planted).symlink_to(outside)
+                if planted:
+                    (sandbox.folder / planted).symlink_to(outside)
                 sandbox.write_work_file(HOST_BYTES)
-                result = sandbox.run()
+                sandbox.work_file.chmod(mode)
+                self.assert_quiet_success(sandbox.run())
                 self.assertEqual(outside.read_bytes(), b"outside\r\n")
-                self.assert_quiet_success(result)
                 self.assertEqual(sandbox.work_file.read_bytes(), REWRITTEN_BYTES)
+                self.assertEqual(sandbox.work_file.stat().st_mode & 0o777, mode)
                 self.assert_left_only(sandbox, WORK_FILE)
 
     @unittest.skipIf(target().is_windows, "a file-size limit is a Linux matter")
@@ -140,17 +142,6 @@ class ReportTest(SandboxTestCase):
                            "EWriteError: ストリームへの書き込みエラー")
         self.assertEqual(sandbox.work_file.read_bytes(), host_bytes)
         self.assert_left_only(sandbox, WORK_FILE)
-
-    @unittest.skipIf(target().is_windows, "permission bits are a Linux matter")
-    def test_work_file_keeps_its_permissions(self):
-        for mode in (0o600, 0o640, 0o644):
-            with self.subTest(oct(mode)):
-                sandbox = self.new_sandbox()
-                sandbox.write_work_file(HOST_BYTES)
-                sandbox.work_file.chmod(mode)
-                self.assert_quiet_success(sandbox.run())
-                self.assertEqual(sandbox.work_file.read_bytes(), REWRITTEN_BYTES)
-                self.assertEqual(sandbox.work_file.stat().st_mode & 0o777, mode)
 
     @unittest.skipIf(target().is_windows, "permission bits are a Linux matter")
     def test_read_only_work_file_and_folder_for_a_user_without_rights(self):

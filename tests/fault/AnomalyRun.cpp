@@ -164,20 +164,6 @@ std::string SurvivalBreach(const WorkFileCase& workFile, const RunOutcome& outco
   return {};
 }
 
-std::string NextRunBreach(const WorkFileCase& workFile, const RunOutcome& outcome) {
-  if (!outcome.escaped.empty()) return "a failure left the run: " + outcome.escaped;
-  if (outcome.workBytes ? !HoldsData(outcome.workBytes, workFile)
-                        : !HoldsData(outcome.scratchBytes, workFile))
-    return outcome.workBytes ? "the work file holds neither the host's bytes nor the expected ones"
-                             : "no work file, and the scratch copy holds no whole copy";
-  if (outcome.newWorkFileLeft) return "a new work file was left behind";
-  if (outcome.handlesLeftOpen != 0)
-    return std::to_string(outcome.handlesLeftOpen) + " handle(s) left open";
-  if (std::string problem = ReportLineProblem(outcome.stdoutBytes); !problem.empty())
-    return problem;
-  return SilenceProblem(workFile, outcome);
-}
-
 std::string ReportLineBytes(const std::u16string& line) {
   auto& os = platform::NativePlatform();
   const int count = static_cast<int>(line.size());

@@ -70,12 +70,6 @@ std::string SilenceProblem(const WorkFileCase& workFile, const RunOutcome& outco
 // in the work file or in the scratch copy.
 std::string SurvivalBreach(const WorkFileCase& workFile, const RunOutcome& outcome);
 
-// The run after a crash, started as a host starts it: the host's bytes or
-// the expected ones are in the work file, or, with no work file, in the
-// scratch copy; no new work file is left behind; the output is at most one
-// report line, and a run that did not rewrite the work file printed one.
-std::string NextRunBreach(const WorkFileCase& workFile, const RunOutcome& outcome);
-
 // The bytes of a report line on a redirected output: code page 932, CR LF.
 std::string ReportLineBytes(const std::u16string& line);
 

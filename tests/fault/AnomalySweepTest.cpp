@@ -61,6 +61,19 @@ std::string PairBreach(const WorkFileCase& workFile, const RunOutcome& outcome,
   return endedByItself ? SilenceProblem(workFile, outcome) : std::string();
 }
 
+// The run after a crash, started as a host starts it: a work file that exists
+// is whole, so only without one may the data be in the scratch copy; no new
+// work file is left behind; and the rest as after a pair of faults.
+std::string NextRunBreach(const WorkFileCase& workFile, const RunOutcome& outcome) {
+  const std::optional<std::string>& data =
+      outcome.workBytes ? outcome.workBytes : outcome.scratchBytes;
+  if (!data || (*data != workFile.hostBytes && *data != workFile.expectedBytes))
+    return outcome.workBytes ? "the work file holds neither the host's bytes nor the expected ones"
+                             : "no work file, and the scratch copy holds no whole copy";
+  if (outcome.newWorkFileLeft) return "a new work file was left behind";
+  return PairBreach(workFile, outcome);
+}
+
 class AnomalySweep : public ::testing::TestWithParam<WorkFileCase> {
  protected:
   void SetUp() override {

@@ -83,7 +83,7 @@ TEST_F(ConsoleOutTest, ConsoleIn932GetsTheSameBytesAsAFile) {
   EXPECT_EQ(platform_.stdoutBytes, fileNotFound932);
 }
 
-TEST_F(ConsoleOutTest, LongReportGoesOutInFull128BytePieces) {
+TEST_F(ConsoleOutTest, LongReportsGoOutWholeAtTheirLineEnds) {
   const Text message(100, u'x');
   WriteFailureReport("ENotSupportedException", message);  // 24 + 100 + 2 = 126 bytes
   EXPECT_EQ(platform_.stdoutBytes.size(), 126u);
