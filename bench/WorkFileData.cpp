@@ -27,20 +27,11 @@ std::string ReadWholeFile(const std::filesystem::path& file) {
 
 WorkFileData Prepare(WorkFileKind kind) {
   WorkFileData data;
-  const bool utf8 = kind == WorkFileKind::Utf8;
-  data.file = DataFolder() / (utf8 ? "utf8.txt" : "cp932.txt");
+  data.utf8 = kind == WorkFileKind::Utf8;
+  data.file = DataFolder() / (data.utf8 ? "utf8.txt" : "cp932.txt");
   data.bytes = ReadWholeFile(data.file);
-  data.encoding = utf8 ? &Utf8Encoding() : &AnsiEncoding();
-  data.body = std::string_view(data.bytes).substr(utf8 ? data.encoding->Preamble().size() : 0);
-  data.decoded = data.encoding->Decode(data.body);
-  data.lines = SplitLines(data.decoded);
-  std::size_t length = 0;
-  for (TextView line : data.lines) length += line.size() + 2;
-  data.joined.reserve(length);
-  for (TextView line : data.lines) {
-    data.joined += line;
-    data.joined += u"\r\n";
-  }
+  // The UTF-8 file begins with its byte-order mark.
+  data.body = std::string_view(data.bytes).substr(data.utf8 ? 3 : 0);
   return data;
 }
 

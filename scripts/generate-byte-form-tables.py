@@ -1,16 +1,16 @@
 #!/usr/bin/env python3
-"""Turns the output of CodePageDump into src/codec/Cp932ByteForm.inc.
+"""Turns the output of CodePageDump into src/codec/Cp932Codes.inc.
 
-The byte form keeps a code page 932 work file as its own bytes. For that it
+The run writes a code page 932 work file as its own bytes. For that the codec
 must know, without asking the platform code by code, which bytes the strict
 decoding accepts and which codes the platform writes back as another code
 (the NEC-selected IBM extensions and the NEC row 13 duplicates):
 
     build/<dir>/wine-run build/<dir>/tests/tools/CodePageDump.exe > cp932.txt
-    scripts/generate-byte-form-tables.py cp932.txt > src/codec/Cp932ByteForm.inc
+    scripts/generate-byte-form-tables.py cp932.txt > src/codec/Cp932Codes.inc
 
 The Linux build's dump gives the same lines (cp932_tables_agree). The unit
-test ByteFormTable compares the result with the platform's conversion, under
+test Cp932TableTest compares the result with the platform's conversion, under
 Wine with the Windows one.
 """
 import sys

@@ -1,6 +1,6 @@
 #pragma once
 // The four encodings a work file can be read in. Each exists once per
-// process, made at its first use; line lists refer to them, so "is this the
+// process, made at its first use; the pass refers to them, so "is this the
 // UTF-8 encoding" is a test of identity.
 #include <cstdint>
 #include <string>
@@ -23,11 +23,7 @@ class Encoding {
   // The byte-order mark written ahead of the text; empty for most ANSI code pages.
   std::string_view Preamble() const { return preamble_; }
 
-  // Raises EEncodingError when a strict decoding meets bytes it cannot take.
-  Text Decode(std::string_view bytes) const;
-  // Raises EEncodingError when the platform measures nothing for a non-empty text.
-  std::string Encode(TextView text) const;
-  // The same bytes into `bytes`, with one call and no measuring: `capacity`
+  // The text's bytes in this encoding into `bytes`, with one call and no measuring: `capacity`
   // must hold MaxBytesPerUnit bytes for each unit. Returns the bytes written;
   // raises EEncodingError when the platform converts nothing.
   std::size_t EncodeInto(TextView text, char* bytes, std::size_t capacity) const;

@@ -10,8 +10,9 @@
 #include <string>
 #include <type_traits>
 
-#include "codec/ByteForm.h"
+#include "codec/CodecKernels.h"
 #include "codec/Encoding.h"
+#include "codec/LineRewriter.h"
 #include "fs/FileLimits.h"
 #include "fs/IoStatus.h"
 #include "platform/FullPathText.h"
@@ -20,10 +21,6 @@
 #include "report/Exception.h"
 #include "report/MessageFormat.h"
 #include "report/OsMessage.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace hq2hd {
 
@@ -34,7 +31,6 @@ namespace {
 // The most bytes a piece's end can cut from a code: a UTF-8 sequence but its
 // last byte, or an odd byte and a high surrogate.
 constexpr std::size_t MaxCarry = 4;
-constexpr std::uint32_t ShiftJisCodePage = 932;
 
 [[noreturn]] void RaiseReadFailure(std::int32_t code, TextView message) {
   throw EInOutError(Text(message), code);
@@ -45,24 +41,22 @@ constexpr std::uint32_t ShiftJisCodePage = 932;
   RaiseReadFailure(code, IoFailureMessage(code));
 }
 
-const char16_t* FindUnitBreak(const char16_t* at, const char16_t* end) {
-#if defined(__SSE2__)
-  const __m128i cr = _mm_set1_epi16('\r'), lf = _mm_set1_epi16('\n');
-  while (end - at >= 8) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const auto found = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(block, cr), _mm_cmpeq_epi16(block, lf))));
-    if (found != 0) return at + std::countr_zero(found) / 2;
-    at += 8;
+// How many bytes at the start of `bytes` are not the beginning of one last
+// UTF-8 sequence that more bytes could still complete.
+std::size_t CompleteUtf8(std::string_view bytes) {
+  const std::size_t size = bytes.size();
+  for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
+    const auto byte = static_cast<unsigned char>(bytes[size - back]);
+    if ((byte & 0xC0) == 0x80) continue;
+    // The lengths that a lead byte gives; a byte that leads nothing waits for nothing.
+    const std::size_t length = byte >= 0xF5   ? 0
+                               : byte >= 0xF0 ? 4
+                               : byte >= 0xE0 ? 3
+                               : byte >= 0xC2 ? 2
+                                              : 0;
+    return length > back ? size - back : size;
   }
-#endif
-  while (at < end && *at != u'\r' && *at != u'\n') ++at;
-  return at;
-}
-
-const char* FindBreak(const char* at, const char* end) { return FindLineBreak(at, end); }
-const char16_t* FindBreak(const char16_t* at, const char16_t* end) {
-  return FindUnitBreak(at, end);
+  return size;
 }
 
 // The source, a piece at a time. Bytes that the last piece's end cut from a
@@ -238,160 +232,6 @@ class UnitEncoder {
   std::size_t used_ = 0;
 };
 
-// The line rule over pieces of units (bytes or UTF-16 units). Lines that
-// already end in CR LF and do not match are handed on with their neighbours
-// as one run of the piece; only a matching line, another line break or the
-// piece's end interrupts the run. A line that may still match (so far only
-// units up to U+0020 around a beginning of the word) is held across a
-// piece's end; a CR at a piece's end is written as CR LF at once, and an LF
-// that begins the next piece is then passed over.
-template <class Unit>
-class LineRewriter {
- public:
-  explicit LineRewriter(const StreamLineRule& rule)
-      : word_(rule.word.begin(), rule.word.end()),
-        replacement_(rule.replacement.begin(), rule.replacement.end()),
-        matchesText_(rule.matchesText) {
-    replacement_ += Unit('\r');
-    replacement_ += Unit('\n');
-  }
-
-  template <class Output>
-  void Feed(const Unit* at, const Unit* const end, Output& output) {
-    const Unit* run = at;
-    if (afterCr_ && at < end) {
-      afterCr_ = false;
-      if (*at == Unit('\n')) run = ++at;
-    }
-    while (at < end) {
-      if (!mayMatch_) {
-        const Unit* lineBreak = FindBreak(at, end);
-        if (lineBreak == end) break;
-        at = EndLine(lineBreak, end, run, output);
-        mayMatch_ = true;
-        continue;
-      }
-      if constexpr (std::is_same_v<Unit, char>) {
-        // At a line's start: most lines are neither the word nor end other
-        // than in CR LF, and stay in the run untouched.
-        if (held_.empty() && word_.size() == 2) at = SkipPlainLines(at, end, word_[0], word_[1]);
-      }
-      const Unit* const from = at;
-      while (at < end && *at != Unit('\r') && *at != Unit('\n') && Accepts(*at)) ++at;
-      if (at == end) {
-        // The line goes on in the next piece: what it holds so far waits.
-        output.Add(run, static_cast<std::size_t>(from - run));
-        held_.append(from, end);
-        run = end;
-        break;
-      }
-      if (*at == Unit('\r') || *at == Unit('\n')) {
-        if (Matches(from, at)) {
-          output.Add(run, static_cast<std::size_t>(from - run));
-          output.Add(replacement_.data(), replacement_.size());
-          at = StepOverBreak(at, end);
-          run = at;
-        } else {
-          run = GiveHeld(run, from, output);
-          at = EndLine(at, end, run, output);
-        }
-        held_.clear();
-        letters_ = 0;
-        continue;
-      }
-      // This unit rules the match out: the line is passed on as it comes.
-      run = GiveHeld(run, from, output);
-      mayMatch_ = false;
-      letters_ = 0;
-    }
-    output.Add(run, static_cast<std::size_t>(end - run));
-  }
-
-  // The source has ended: a last line without a break gets one.
-  template <class Output>
-  void Finish(Output& output) {
-    if (!mayMatch_) {
-      output.Add(Break, 2);
-    } else if (!held_.empty()) {
-      if (Matches(held_.data(), held_.data())) {
-        output.Add(replacement_.data(), replacement_.size());
-      } else {
-        output.Add(held_.data(), held_.size());
-        output.Add(Break, 2);
-      }
-    }
-    held_.clear();
-    mayMatch_ = true;
-    letters_ = 0;
-  }
-
- private:
-  static constexpr Unit Break[2] = {Unit('\r'), Unit('\n')};
-
-  // The line is the held units and those from `from` to `to`.
-  bool Matches(const Unit* from, const Unit* to) {
-    if (letters_ != word_.size()) return false;
-    if constexpr (std::is_same_v<Unit, char16_t>) {
-      if (matchesText_ != nullptr) {
-        if (held_.empty()) return matchesText_(TextView(from, static_cast<std::size_t>(to - from)));
-        return matchesText_(held_ + Text(from, to));
-      }
-    }
-    return true;
-  }
-
-  bool Accepts(Unit unit) {
-    if (static_cast<std::uint32_t>(unit) <= 0x20) return letters_ == 0 || letters_ == word_.size();
-    if (letters_ < word_.size() && static_cast<std::uint32_t>(unit) < 0x80 &&
-        (static_cast<std::uint32_t>(unit) | 0x20) == static_cast<std::uint32_t>(word_[letters_])) {
-      ++letters_;
-      return true;
-    }
-    return false;
-  }
-
-  // A line held from an earlier piece turned out not to match: its units go
-  // out ahead of this piece's, which are all the line's own so far.
-  template <class Output>
-  const Unit* GiveHeld(const Unit* run, const Unit* from, Output& output) {
-    if (held_.empty()) return run;
-    output.Add(held_.data(), held_.size());
-    held_.clear();
-    return from;
-  }
-
-  const Unit* StepOverBreak(const Unit* at, const Unit* end) {
-    if (*at == Unit('\r')) {
-      ++at;
-      if (at == end) {
-        afterCr_ = true;
-        return at;
-      }
-    }
-    if (*at == Unit('\n')) ++at;
-    return at;
-  }
-
-  // Ends the line at `lineBreak`; a CR LF stays in the run.
-  template <class Output>
-  const Unit* EndLine(const Unit* lineBreak, const Unit* end, const Unit*& run, Output& output) {
-    if (*lineBreak == Unit('\r') && lineBreak + 1 < end && lineBreak[1] == Unit('\n'))
-      return lineBreak + 2;
-    output.Add(run, static_cast<std::size_t>(lineBreak - run));
-    output.Add(Break, 2);
-    run = StepOverBreak(lineBreak, end);
-    return run;
-  }
-
-  std::basic_string<Unit> word_;
-  std::basic_string<Unit> replacement_;
-  bool (*matchesText_)(TextView);
-  std::basic_string<Unit> held_;
-  std::size_t letters_ = 0;
-  bool mayMatch_ = true;
-  bool afterCr_ = false;
-};
-
 // How a body without a mark in code page 932 is written: as the codes a
 // strict reading gives while it is valid, as its own bytes once it is not.
 enum class Cp932Writing { AsRead, AsOwnBytes };
@@ -401,11 +241,12 @@ enum class Cp932Writing { AsRead, AsOwnBytes };
 // ANSI code page as it is. False when a code page 932 body turned out not to
 // be valid after codes of it were replaced: it must be written anew.
 bool RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& read,
-                  Cp932Writing writing, const StreamLineRule& rule, PieceWriter& writer) {
+                  Cp932Writing writing, const StreamLineRule& rule, const CodecKernels& kernels,
+                  PieceWriter& writer) {
   const bool utf8 = &read == &Utf8Encoding();
-  bool checkCp932 = !utf8 && read.CodePage() == ShiftJisCodePage && writing == Cp932Writing::AsRead;
+  bool checkCp932 = !utf8 && read.CodePage() == CodePageShiftJis && writing == Cp932Writing::AsRead;
   bool replaced = false;
-  LineRewriter<char> lines(rule);
+  LineRewriter<char> lines(rule, kernels);
   for (std::string_view piece = reader.View();; piece = reader.View()) {
     const bool final = reader.AtEnd();
     char* const data = reader.Data();
@@ -413,16 +254,16 @@ bool RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& read,
     std::size_t usable = body.size();
     if (utf8) {
       usable = final ? body.size() : CompleteUtf8(body);
-      if (!IsStrictUtf8(body.substr(0, usable)))
+      if (!kernels.isStrictUtf8(body.data(), body.data() + usable))
         throw EEncodingError(Text(catalogue::InvalidUtf8Body));
     } else if (checkCp932) {
-      const Cp932Scan scan = ScanCp932(body, final);
-      if (scan.fit == ByteFormFit::No) {
+      const Cp932Scan scan = kernels.scanCp932(body.data(), body.data() + body.size(), final);
+      if (scan.fit == Cp932Fit::Invalid) {
         if (replaced) return false;
         checkCp932 = false;
       } else {
-        if (scan.fit == ByteFormFit::AfterCp932Rewrite) {
-          RewriteCp932Codes(data + start, scan.complete);
+        if (scan.fit == Cp932Fit::AfterRewrite) {
+          kernels.rewriteCp932Codes(data + start, data + start + scan.complete);
           replaced = true;
         }
         usable = scan.complete;
@@ -440,11 +281,12 @@ bool RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& read,
 // A UTF-16 body, written in `written` (the ANSI code page). An odd last byte
 // has no partner and is left out.
 void RewriteUnits(PieceReader& reader, std::size_t start, bool bigEndian, const Encoding& written,
-                  const StreamLineRule& rule, std::size_t pieceSize, PieceWriter& writer) {
+                  const StreamLineRule& rule, const CodecKernels& kernels, std::size_t pieceSize,
+                  PieceWriter& writer) {
   const std::size_t pieceUnits = pieceSize / 2 + MaxCarry;
   auto units = std::make_unique_for_overwrite<char16_t[]>(pieceUnits);
   UnitEncoder encoder(written, writer, pieceUnits);
-  LineRewriter<char16_t> lines(rule);
+  LineRewriter<char16_t> lines(rule, kernels);
   for (std::string_view piece = reader.View();; piece = reader.View()) {
     const bool final = reader.AtEnd();
     const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data() + start);
@@ -466,7 +308,7 @@ void RewriteUnits(PieceReader& reader, std::size_t start, bool bigEndian, const 
 
 bool RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLineRule& rule,
                  const std::function<void()>& targetCreated, std::size_t pieceSize,
-                 Cp932Writing writing) {
+                 const CodecKernels& kernels, Cp932Writing writing) {
   PieceReader reader(sourcePath, pieceSize);
   const DetectedMark mark = DetectMark(reader.ReadAtLeast(3));
   const Encoding& read = mark.encoding != nullptr ? *mark.encoding : AnsiEncoding();
@@ -474,9 +316,9 @@ bool RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLineRule&
   PieceWriter writer(targetPath, pieceSize, targetCreated, reader.File());
   writer.Add(written.Preamble());
   if (read.Kind() == EncodingKind::Utf16Le || read.Kind() == EncodingKind::Utf16Be) {
-    RewriteUnits(reader, mark.length, read.Kind() == EncodingKind::Utf16Be, written, rule,
+    RewriteUnits(reader, mark.length, read.Kind() == EncodingKind::Utf16Be, written, rule, kernels,
                  pieceSize, writer);
-  } else if (!RewriteBytes(reader, mark.length, read, writing, rule, writer)) {
+  } else if (!RewriteBytes(reader, mark.length, read, writing, rule, kernels, writer)) {
     return false;
   }
   writer.Finish();
@@ -486,17 +328,18 @@ bool RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLineRule&
 }  // namespace
 
 void StreamRewrite(TextView sourcePath, TextView targetPath, const StreamLineRule& rule,
-                   const std::function<void()>& targetCreated, std::size_t pieceSize) {
+                   const std::function<void()>& targetCreated, std::size_t pieceSize,
+                   const CodecKernels& kernels) {
   pieceSize = std::max<std::size_t>(pieceSize, 1);
   try {
     // Only a body that turns out invalid after some of its codes were
     // replaced is read a second time, and written as its own bytes, into a
     // target made new again.
-    if (!RewriteOnce(sourcePath, targetPath, rule, targetCreated, pieceSize,
+    if (!RewriteOnce(sourcePath, targetPath, rule, targetCreated, pieceSize, kernels,
                      Cp932Writing::AsRead)) {
       if (!Os().DeleteFile(targetPath)) throw EWriteError(Text(catalogue::StreamWriteError));
       RewriteOnce(
-          sourcePath, targetPath, rule, [] {}, pieceSize, Cp932Writing::AsOwnBytes);
+          sourcePath, targetPath, rule, [] {}, pieceSize, kernels, Cp932Writing::AsOwnBytes);
     }
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory(Text(catalogue::OutOfMemory));

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string_view>
 
+#include "codec/CodecKernels.h"
 #include "platform/Text.h"
 
 namespace hq2hd {
@@ -41,6 +42,7 @@ inline constexpr std::size_t StreamPieceSize = std::size_t{1} << 20;
 // EWriteError. After `targetCreated`, the target is then a failed write.
 void StreamRewrite(TextView sourcePath, TextView targetPath, const StreamLineRule& rule,
                    const std::function<void()>& targetCreated,
-                   std::size_t pieceSize = StreamPieceSize);
+                   std::size_t pieceSize = StreamPieceSize,
+                   const CodecKernels& kernels = ActiveKernels());
 
 }  // namespace hq2hd

@@ -61,6 +61,7 @@ inline constexpr std::uint32_t InvalidFileAttributes = 0xFFFFFFFFu;
 
 inline constexpr std::uint32_t MbErrInvalidChars = 0x8;
 inline constexpr std::uint32_t CodePageUtf8 = 65001;
+inline constexpr std::uint32_t CodePageShiftJis = 932;
 inline constexpr std::uint32_t CodePageUtf16Le = 1200;
 inline constexpr std::uint32_t CodePageUtf16Be = 1201;
 

@@ -1,9 +1,7 @@
-// Arbitrary bytes as a work file: read, rewritten, written, read again. A
-// UTF-8 file must come back with the same lines; any other comes back in the
-// ANSI code page with as many lines as it had. The run's one pass must write,
-// for piece sizes down to one byte, what it writes for the whole file as one
-// piece: the whole-file path's bytes where that reads the file strictly, the
-// file's own bytes with the rule applied where the file is not valid.
+// Arbitrary bytes as a work file, through the run's one pass with every set
+// of kernels the processor has and piece sizes down to one byte: each must
+// write the same bytes, and those must be what the plain reference (the
+// platform's decoding of the whole file, line by line) gives.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -17,9 +15,10 @@
 #include <vector>
 
 #include "app/RewriteRule.h"
+#include "codec/CodecKernels.h"
 #include "codec/StreamRewrite.h"
-#include "codec/TextFile.h"
 #include "report/Exception.h"
+#include "support/ReferenceRewrite.h"
 
 namespace {
 
@@ -61,33 +60,19 @@ std::string ReadAll(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The lines as text, whichever form the list keeps them in.
-std::vector<hq2hd::Text> LinesAsText(const hq2hd::LineList& list) {
-  const hq2hd::LineList text = list.IsByteForm() ? list.DecodedCopy() : hq2hd::LineList();
-  const auto& lines = list.IsByteForm() ? text.Lines() : list.Lines();
-  return std::vector<hq2hd::Text>(lines.begin(), lines.end());
-}
-
-void Save(const hq2hd::LineList& list, const fs::path& path, bool utf8) {
-  if (utf8) {
-    hq2hd::SaveLines(list, NameOf(path), hq2hd::Utf8Encoding());
-  } else {
-    hq2hd::SaveLines(list, NameOf(path));
-  }
-}
-
 [[noreturn]] void Breach(const char* what) {
   std::fprintf(stderr, "codec breach: %s\n", what);
   std::abort();
 }
 
 // The run's pass over `input` in pieces of `pieceSize`; false when it raised.
-bool Stream(const fs::path& input, std::size_t pieceSize, std::string& written) {
+bool Stream(const fs::path& input, std::size_t pieceSize, const hq2hd::CodecKernels& kernels,
+            std::string& written) {
   const fs::path output = Folder() / "out-stream.txt";
   fs::remove(output);
   try {
     hq2hd::StreamRewrite(
-        NameOf(input), NameOf(output), hq2hd::HqLineRule, [] {}, pieceSize);
+        NameOf(input), NameOf(output), hq2hd::HqLineRule, [] {}, pieceSize, kernels);
   } catch (const hq2hd::Exception&) {
     return false;
   }
@@ -105,17 +90,22 @@ std::vector<std::size_t> PieceSizes(const std::uint8_t* data, std::size_t size) 
   return sizes;
 }
 
-// Compares every piece size with the whole file as one piece, and returns
-// the whole file's bytes; none when the pass refused the file.
+// Compares every set of kernels and every piece size with the active set
+// and the whole file as one piece, and returns the whole file's bytes; none
+// when the pass refused the file.
 std::optional<std::string> StreamEveryWay(const fs::path& input, const std::uint8_t* data,
                                           std::size_t size) {
   std::string whole;
-  const bool wrote = Stream(input, hq2hd::StreamPieceSize, whole);
-  for (std::size_t pieceSize : PieceSizes(data, size)) {
-    std::string pieces;
-    if (Stream(input, pieceSize, pieces) != wrote)
-      Breach("a piece size changed whether the pass raised");
-    if (wrote && pieces != whole) Breach("a piece size changed the bytes written");
+  const bool wrote = Stream(input, hq2hd::StreamPieceSize, hq2hd::ActiveKernels(), whole);
+  for (const hq2hd::CodecKernels* kernels : hq2hd::SupportedKernels()) {
+    std::vector<std::size_t> sizes = PieceSizes(data, size);
+    sizes.push_back(hq2hd::StreamPieceSize);
+    for (std::size_t pieceSize : sizes) {
+      std::string pieces;
+      if (Stream(input, pieceSize, *kernels, pieces) != wrote)
+        Breach("a piece size or a set of kernels changed whether the pass raised");
+      if (wrote && pieces != whole) Breach("a piece size or a set of kernels changed the bytes");
+    }
   }
   if (!wrote) return std::nullopt;
   return whole;
@@ -124,62 +114,18 @@ std::optional<std::string> StreamEveryWay(const fs::path& input, const std::uint
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace hq2hd;
   const fs::path input = Folder() / "in.txt";
-  const fs::path output = Folder() / "out.txt";
   {
     std::ofstream out(input, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
   const std::optional<std::string> streamed = StreamEveryWay(input, data, size);
-  LineList read;
-  try {
-    LoadLines(read, NameOf(input));
-  } catch (const Exception&) {
-    // Only a UTF-8 body that is not UTF-8 may be refused.
-    if (size < 3 || data[0] != 0xEF || data[1] != 0xBB || data[2] != 0xBF)
-      Breach("a file without a UTF-8 mark was refused");
-    if (streamed) Breach("the pass wrote a file that the whole-file path refused");
-    return 0;
-  }
-  if (!streamed) Breach("the pass refused a file that the whole-file path read");
-  const bool utf8 = read.DetectedEncoding() == &Utf8Encoding();
-  // Our own UTF-8 check must agree with the platform's strict decoding.
-  if (utf8 && !read.IsByteForm()) Breach("UTF-8 that the platform reads left the byte form");
-  const LineList rewritten = RewrittenLines(read);
-  Save(rewritten, output, utf8);
-
-  const std::string written = ReadAll(output);
-
-  // Strictly read, the pass writes what the whole-file path writes; a file
-  // without a mark that is not valid keeps its own bytes, rule and breaks apart.
-  const bool utf16 =
-      size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
-  if (read.IsByteForm() || utf16) {
-    if (*streamed != written) Breach("the pass and the whole-file path wrote different bytes");
-  } else {
-    const ByteLineRule rule{&IsHqLine, ByteRewrittenLine};
-    std::string own = std::string(AnsiEncoding().Preamble());
-    WriteByteForm(std::string_view(reinterpret_cast<const char*>(data), size), &rule, size + 1,
-                  [&](std::string_view piece) { own += piece; });
-    if (*streamed != own) Breach("the pass did not keep the bytes of a file it cannot read");
-  }
-
-  // The same run through UTF-16 lines and the platform's lower-casing must
-  // write the very same bytes as the byte form did.
-  if (read.IsByteForm()) {
-    const fs::path textOutput = Folder() / "out-text.txt";
-    Save(RewrittenLines(read.DecodedCopy()), textOutput, utf8);
-    if (ReadAll(textOutput) != written) Breach("byte form and text wrote different bytes");
-  }
-  if (utf8) {
-    LineList again;
-    LoadLines(again, NameOf(output));
-    if (LinesAsText(again) != LinesAsText(rewritten)) Breach("UTF-8 lines changed");
-  } else {
-    // Read back without mark detection: the ANSI bytes may begin like a mark.
-    const std::vector<TextView> again = SplitLines(AnsiEncoding().Decode(written));
-    if (again.size() != rewritten.Count()) Breach("ANSI line count changed");
-  }
+  const std::optional<std::string> expected =
+      hq2hd::testing::ReferenceRewrite(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (streamed.has_value() != expected.has_value())
+    Breach(streamed ? "the pass wrote a file that it must refuse"
+                    : "the pass refused a file it can read");
+  if (streamed && *streamed != *expected)
+    Breach("the pass and the reference wrote different bytes");
   return 0;
 }

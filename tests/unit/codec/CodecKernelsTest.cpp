@@ -1,89 +1,31 @@
-// Lists kept as the file's bytes must write exactly what the same lines
-// decoded to text and encoded again would.
+// Every set of kernels the processor has, on the same inputs: each must
+// answer as the platform does and as the others do.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <random>
+#include <string>
 
-#include "codec/ByteForm.h"
-#include "codec/TextFile.h"
+#include "codec/CodecKernels.h"
 #include "platform/Platform.h"
-#include "support/TempDir.h"
 
 namespace hq2hd::testing {
 namespace {
 
 using namespace std::string_literals;
 
-struct FormCase {
-  const char* name;
-  std::string bytes;
-  bool byteForm;
-};
+const CodecKernels& PortableKernels() { return *SupportedKernels().front(); }
 
-class ByteFormTest : public ::testing::TestWithParam<FormCase> {};
-
-// Writes the list as loaded and as text, and gives both results.
-std::pair<std::string, std::string> WriteBothWays(const std::string& bytes) {
-  TempDir dir;
-  WriteBytes(dir.Path() / "in.txt", bytes);
-  LineList list;
-  LoadLines(list, dir.Name("in.txt"));
-  LineList text = list.DecodedCopy();
-  const Encoding& encoding =
-      list.DetectedEncoding() == &Utf8Encoding() ? Utf8Encoding() : AnsiEncoding();
-  SaveLines(list, dir.Name("as-loaded.txt"), encoding);
-  SaveLines(text, dir.Name("as-text.txt"), encoding);
-  return {ReadBytes(dir.Path() / "as-loaded.txt"), ReadBytes(dir.Path() / "as-text.txt")};
-}
-
-TEST_P(ByteFormTest, KeepsBytesOnlyWhenLosslessAndWritesAsText) {
-  TempDir dir;
-  WriteBytes(dir.Path() / "in.txt", GetParam().bytes);
-  LineList list;
-  LoadLines(list, dir.Name("in.txt"));
-  EXPECT_EQ(list.IsByteForm(), GetParam().byteForm);
-  auto [asLoaded, asText] = WriteBothWays(GetParam().bytes);
-  EXPECT_EQ(asLoaded, asText);
-}
-
-const FormCase formCases[] = {
-    {"Ascii", "a\r\nhq\nb", true},
-    {"Japanese", "\x82\xA0\x88\x9F\r\n", true},
-    {"HalfWidthKana", "\xB1\xB2\r\n", true},
-    // NEC-selected IBM codes share their characters with IBM codes.
-    {"NecSelectedIbm", "\xED\x40\xEE\xEC\r\n", true},
-    {"NecRow13", "\x87\x90\x87\x54\r\n", true},
-    {"IbmExtension", "\xFA\x40\xFA\x5C\r\n", true},
-    {"UserDefined", "\xF0\x40\xF9\xFC\r\n", true},
-    {"Utf8", "\xEF\xBB\xBF\xC3\xA9\xF0\x9F\x98\x80\r\n", true},
-    {"LoneLeadStaysText", "a\x82\r\n", false},
-    {"UnmappedPairStaysText", "\xEF\x40", false},
-    {"Utf16IsText", "\xFF\xFEh\0"s, false},
-};
-
-INSTANTIATE_TEST_SUITE_P(Files, ByteFormTest, ::testing::ValuesIn(formCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ByteFormRandomTest, RandomCodePage932TextWritesAsItsDecodedText) {
-  std::mt19937 random(932);
-  const std::vector<std::string> pieces = {
-      "a",        "Z",        " ",        "\t",       "\r",       "\n",
-      "\r\n",     "hq",       "HQ",       "\\",       "~",        "\x7F",
-      "\xB1",     "\xDF",     "\x81\x40", "\x81\x5F", "\x81\x60", "\x82\xA0",
-      "\x87\x40", "\x87\x90", "\x87\x9C", "\x88\x9F", "\x98\x72", "\xE0\x40",
-      "\xEA\xA4", "\xED\x40", "\xED\x7E", "\xEE\xEF", "\xEE\xFC", "\xF0\x40",
-      "\xFA\x40", "\xFA\x55", "\xFA\x5C", "\xFB\x40", "\xFC\x4B", "\x00"s};
-  for (int round = 0; round < 200; ++round) {
-    std::string bytes;
-    const int count = static_cast<int>(random() % 60);
-    for (int i = 0; i < count; ++i) bytes += pieces[random() % pieces.size()];
-    auto [asLoaded, asText] = WriteBothWays(bytes);
-    ASSERT_EQ(asLoaded, asText) << "round " << round;
+// Runs `check` with each set of kernels.
+template <class Check>
+void WithEachSet(Check check) {
+  for (const CodecKernels* kernels : SupportedKernels()) {
+    SCOPED_TRACE(kernels->name);
+    check(*kernels);
   }
 }
 
-// The byte form decides from its own tables which bytes are valid code page
+// The kernels decide from their own tables which bytes are valid code page
 // 932 and which codes are written back as another code. Here every code is
 // put to the platform: natively the POSIX tables, under Wine the Windows
 // conversion itself.
@@ -102,52 +44,57 @@ std::optional<std::uint16_t> PlatformWrittenCode(const std::string& code) {
   return 0xFFFF;  // matches no code: the test fails on it
 }
 
-TEST(ByteFormTable, EveryCodePage932CodeAsThePlatformReadsAndWritesIt) {
-  int valid = 0, changed = 0;
-  for (unsigned first = 0; first < 256; ++first) {
-    const std::string single(1, static_cast<char>(first));
-    ASSERT_EQ(Cp932WrittenCode(single), PlatformWrittenCode(single)) << "byte " << first;
-    if (Cp932WrittenCode(single)) ++valid;
-    for (unsigned second = 0; second < 256; ++second) {
-      const std::string pair{static_cast<char>(first), static_cast<char>(second)};
-      const auto written = Cp932WrittenCode(pair);
-      ASSERT_EQ(written, PlatformWrittenCode(pair)) << "code " << first << " " << second;
-      if (!written) continue;
-      ++valid;
-      if (*written != (first << 8 | second)) ++changed;
+// The code that the kernels' check and rewrite give for the one or two bytes
+// of `code`; none when the check refuses it or the bytes are not one code.
+std::optional<std::uint16_t> KernelWrittenCode(const CodecKernels& kernels, std::string code) {
+  const char* const begin = code.data();
+  // A lead byte alone, with more to come, waits for its trail.
+  const bool oneCode = code.size() == 1 || kernels.scanCp932(begin, begin + 1, false).complete == 0;
+  const Cp932Scan scan = kernels.scanCp932(begin, begin + code.size(), true);
+  if (!oneCode || scan.fit == Cp932Fit::Invalid) return std::nullopt;
+  kernels.rewriteCp932Codes(code.data(), code.data() + code.size());
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(code[k]); };
+  return static_cast<std::uint16_t>(code.size() == 1 ? byte(0) : byte(0) << 8 | byte(1));
+}
+
+TEST(Cp932TableTest, EveryCodePage932CodeAsThePlatformReadsAndWritesIt) {
+  WithEachSet([](const CodecKernels& kernels) {
+    int valid = 0, changed = 0;
+    for (unsigned first = 0; first < 256; ++first) {
+      const std::string single(1, static_cast<char>(first));
+      ASSERT_EQ(KernelWrittenCode(kernels, single), PlatformWrittenCode(single))
+          << "byte " << first;
+      if (KernelWrittenCode(kernels, single)) ++valid;
+      for (unsigned second = 0; second < 256; ++second) {
+        const std::string pair{static_cast<char>(first), static_cast<char>(second)};
+        const auto written = KernelWrittenCode(kernels, pair);
+        ASSERT_EQ(written, PlatformWrittenCode(pair)) << "code " << first << " " << second;
+        if (!written) continue;
+        ++valid;
+        if (*written != (first << 8 | second)) ++changed;
+      }
     }
-  }
-  // 192 single bytes and 9604 two-byte codes; the NEC-selected IBM extensions
-  // and the duplicates in NEC row 13 and the IBM extensions are written as
-  // their other code.
-  EXPECT_EQ(valid, 192 + 9604);
-  EXPECT_EQ(changed, 398);
+    // 192 single bytes and 9604 two-byte codes; the NEC-selected IBM extensions
+    // and the duplicates in NEC row 13 and the IBM extensions are written as
+    // their other code.
+    EXPECT_EQ(valid, 192 + 9604);
+    EXPECT_EQ(changed, 398);
+  });
 }
 
 // The whole of `bytes` as the platform reads it strictly and writes it back.
-ByteFormFit PlatformFit(const std::string& bytes) {
+Cp932Fit PlatformFit(const std::string& bytes) {
   auto& os = platform::Os();
   const int size = static_cast<int>(bytes.size());
   std::u16string units(bytes.size(), u'\0');
   const int unitCount = os.MultiByteToWideChar(932, platform::MbErrInvalidChars, bytes.data(), size,
                                                units.data(), size);
-  if (unitCount <= 0) return ByteFormFit::No;
+  if (unitCount <= 0) return Cp932Fit::Invalid;
   std::string written(bytes.size() + 2, '\0');
   const int byteCount =
       os.WideCharToMultiByte(932, 0, units.data(), unitCount, written.data(), size + 2);
   written.resize(static_cast<std::size_t>(std::max(byteCount, 0)));
-  return written == bytes ? ByteFormFit::AsItIs : ByteFormFit::AfterCp932Rewrite;
-}
-
-// Runs `check` with blocks of 16 bytes and, where the processor has AVX2,
-// of 32; the 32 stay in use afterwards, as they would be.
-template <class Check>
-void AtBothWidths(Check check) {
-  for (const bool wide : {false, true}) {
-    if (wide && !WideBlocksAvailable()) continue;
-    UseWideBlocks(wide);
-    check(wide);
-  }
+  return written == bytes ? Cp932Fit::AsItIs : Cp932Fit::AfterRewrite;
 }
 
 // `count` random pieces, one in `rareOdds` of them from `rare`.
@@ -161,15 +108,15 @@ std::string RandomText(std::mt19937& random, int count, const std::vector<std::s
 }
 
 // Where the pass over `bytes` stops to look at a line itself.
-std::vector<std::size_t> PlainLineStops(const std::string& bytes) {
+std::vector<std::size_t> PlainLineStops(const CodecKernels& kernels, const std::string& bytes) {
   std::vector<std::size_t> stops;
   const char* const begin = bytes.data();
   const char* const end = begin + bytes.size();
   for (const char* at = begin; at < end;) {
-    const char* const stop = SkipPlainLines(at, end, 'h', 'q');
+    const char* const stop = kernels.skipPlainLines(at, end, 'h', 'q');
     // Every line stepped over ends in CR LF and is not hq.
     for (const char* line = at; line < stop;) {
-      const char* lineEnd = FindLineBreak(line, stop);
+      const char* lineEnd = kernels.findLineBreak(line, stop);
       std::string_view text(line, static_cast<std::size_t>(lineEnd - line));
       while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20)
         text.remove_prefix(1);
@@ -182,7 +129,7 @@ std::vector<std::size_t> PlainLineStops(const std::string& bytes) {
       line = lineEnd + 2;
     }
     stops.push_back(static_cast<std::size_t>(stop - begin));
-    at = FindLineBreak(stop, end);
+    at = kernels.findLineBreak(stop, end);
     if (at < end && *at == '\r') ++at;
     if (at < end && *at == '\n') ++at;
   }
@@ -190,9 +137,9 @@ std::vector<std::size_t> PlainLineStops(const std::string& bytes) {
 }
 
 // The code page 932 check and the plain lines take 64 bytes at a time, with
-// 16 or, where the processor has AVX2, 32 to an instruction. On long random
-// text both read what the platform reads and stop at the same lines.
-TEST(ByteBlocksTest, BothWidthsAgreeWithThePlatformOnLongText) {
+// 16 or 32 to an instruction, or one by one. On long random text every set
+// reads what the platform reads and stops at the same lines.
+TEST(KernelBlocksTest, EverySetAgreesWithThePlatformOnLongText) {
   std::mt19937 random(64);
   const std::vector<std::string> common = {
       "a",        "x",        " ",        "\t",       "\r\n",     "\r\n",     "\r\n",
@@ -211,23 +158,25 @@ TEST(ByteBlocksTest, BothWidthsAgreeWithThePlatformOnLongText) {
     std::string bytes;
     for (std::size_t length = 0; length < 140; ++length)
       bytes += std::string(length, 'x') + "\r\n" + stop;
-    UseWideBlocks(false);
-    const std::vector<std::size_t> narrowStops = PlainLineStops(bytes);
-    AtBothWidths([&](bool) { EXPECT_EQ(PlainLineStops(bytes), narrowStops) << "before " << stop; });
+    const std::vector<std::size_t> stops = PlainLineStops(PortableKernels(), bytes);
+    WithEachSet([&](const CodecKernels& kernels) {
+      EXPECT_EQ(PlainLineStops(kernels, bytes), stops) << "before " << stop;
+    });
   }
   for (int round = 0; round < 400; ++round) {
     const std::string bytes =
         RandomText(random, 20 + static_cast<int>(random() % 200), common, rare, 100);
-    const ByteFormFit expected = PlatformFit(bytes);
-    UseWideBlocks(false);
-    const Cp932Scan narrow = ScanCp932(bytes, false);
-    const std::vector<std::size_t> narrowStops = PlainLineStops(bytes);
-    AtBothWidths([&](bool wide) {
-      EXPECT_EQ(ScanCp932(bytes, true).fit, expected) << "round " << round << " wide " << wide;
-      const Cp932Scan scan = ScanCp932(bytes, false);
-      EXPECT_EQ(scan.fit, narrow.fit) << "round " << round;
-      EXPECT_EQ(scan.complete, narrow.complete) << "round " << round;
-      EXPECT_EQ(PlainLineStops(bytes), narrowStops) << "round " << round;
+    const Cp932Fit expected = PlatformFit(bytes);
+    const char* const begin = bytes.data();
+    const char* const end = begin + bytes.size();
+    const Cp932Scan portable = PortableKernels().scanCp932(begin, end, false);
+    const std::vector<std::size_t> stops = PlainLineStops(PortableKernels(), bytes);
+    WithEachSet([&](const CodecKernels& kernels) {
+      EXPECT_EQ(kernels.scanCp932(begin, end, true).fit, expected) << "round " << round;
+      const Cp932Scan scan = kernels.scanCp932(begin, end, false);
+      EXPECT_EQ(scan.fit, portable.fit) << "round " << round;
+      EXPECT_EQ(scan.complete, portable.complete) << "round " << round;
+      EXPECT_EQ(PlainLineStops(kernels, bytes), stops) << "round " << round;
     });
   }
 }
@@ -244,8 +193,9 @@ class StrictUtf8Test : public ::testing::TestWithParam<Utf8Case> {};
 // say what the platform's strict decoding says.
 TEST_P(StrictUtf8Test, AgreesWithThePlatform) {
   const std::string& bytes = GetParam().bytes;
-  AtBothWidths(
-      [&](bool wide) { EXPECT_EQ(IsStrictUtf8(bytes), GetParam().strict) << "wide " << wide; });
+  WithEachSet([&](const CodecKernels& kernels) {
+    EXPECT_EQ(kernels.isStrictUtf8(bytes.data(), bytes.data() + bytes.size()), GetParam().strict);
+  });
   const int units =
       platform::Os().MultiByteToWideChar(platform::CodePageUtf8, platform::MbErrInvalidChars,
                                          bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
@@ -324,8 +274,9 @@ TEST(StrictUtf8RandomTest, LongTextAgreesWithThePlatform) {
     const int units = platform::Os().MultiByteToWideChar(
         platform::CodePageUtf8, platform::MbErrInvalidChars, bytes.data(),
         static_cast<int>(bytes.size()), nullptr, 0);
-    AtBothWidths([&](bool wide) {
-      EXPECT_EQ(IsStrictUtf8(bytes), units > 0) << "round " << round << " wide " << wide;
+    WithEachSet([&](const CodecKernels& kernels) {
+      EXPECT_EQ(kernels.isStrictUtf8(bytes.data(), bytes.data() + bytes.size()), units > 0)
+          << "round " << round;
     });
     refused += units > 0 ? 0 : 1;
   }
@@ -335,50 +286,6 @@ TEST(StrictUtf8RandomTest, LongTextAgreesWithThePlatform) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sequences, StrictUtf8Test, ::testing::ValuesIn(utf8Cases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// A stand-in for the program's rule, which lives above the codec.
-bool IsOldLine(std::string_view line) { return line == "old"; }
-
-struct PassCase {
-  const char* name;
-  std::string body;
-  std::size_t pieceSize;
-  std::vector<std::string> pieces;
-};
-
-class WriteByteFormTest : public ::testing::TestWithParam<PassCase> {};
-
-TEST_P(WriteByteFormTest, WritesRuledLinesWithCrLfInBoundedPieces) {
-  const ByteLineRule rule{&IsOldLine, "new"};
-  std::vector<std::string> pieces;
-  WriteByteForm(GetParam().body, &rule, GetParam().pieceSize,
-                [&](std::string_view piece) { pieces.emplace_back(piece); });
-  EXPECT_EQ(pieces, GetParam().pieces);
-  std::size_t total = 0;
-  for (const auto& piece : pieces) total += piece.size();
-  EXPECT_EQ(ByteFormOutputSize(GetParam().body, &rule), total);
-}
-
-const PassCase passCases[] = {
-    {"EmptyIsOneEmptyPiece", "", 4, {""}},
-    {"CrLfLinesAsTheyAre", "ab\r\ncd\r\n", 4, {"ab\r\n", "cd\r\n"}},
-    {"OtherBreaksBecomeCrLf", "a\rb\nc", 3, {"a\r\n", "b\r\n", "c\r\n"}},
-    {"LfCrIsTwoBreaks", "a\n\rb", 100, {"a\r\n\r\nb\r\n"}},
-    {"CrCrLf", "a\r\r\nb", 100, {"a\r\n\r\nb\r\n"}},
-    {"RuleOnWholeLinesOnly",
-     "old\r\nold \r\nold\nxold\r\nold",
-     100,
-     {"new\r\nold \r\nnew\r\nxold\r\nnew\r\n"}},
-    {"LineAcrossPieces",
-     std::string(40, 'x') + "\r\n",
-     16,
-     {std::string(16, 'x'), std::string(16, 'x'), std::string(8, 'x') + "\r\n"}},
-    {"ExactPiecesLeaveNoEmptyOne", "abc\r\nabc\r\n", 5, {"abc\r\n", "abc\r\n"}},
-    {"NulIsOrdinary", "a\0b\r\n"s, 100, {"a\0b\r\n"s}},
-};
-
-INSTANTIATE_TEST_SUITE_P(Bodies, WriteByteFormTest, ::testing::ValuesIn(passCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

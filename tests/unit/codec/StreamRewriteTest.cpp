@@ -1,14 +1,18 @@
-// Reading and writing work files through the codec directly: detected
-// encodings, lines, written bytes and the failures it raises.
+// The run's one pass over work files through the codec directly: written
+// bytes, the failures it raises, and the same answers from every set of
+// kernels and every piece size.
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "app/RewriteRule.h"
 #include "codec/StreamRewrite.h"
-#include "codec/TextFile.h"
 #include "platform/Platform.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
 #include "support/CountingPlatform.h"
 #include "support/ForwardingPlatform.h"
+#include "support/ReferenceRewrite.h"
 #include "support/TempDir.h"
 
 namespace hq2hd::testing {
@@ -16,224 +20,11 @@ namespace {
 
 using namespace std::string_literals;
 
-enum class Expect { Ansi, Utf8, Utf16Le, Utf16Be };
-
-const Encoding& EncodingFor(Expect expect) {
-  switch (expect) {
-    case Expect::Utf8:
-      return Utf8Encoding();
-    case Expect::Utf16Le:
-      return Utf16LeEncoding();
-    case Expect::Utf16Be:
-      return Utf16BeEncoding();
-    default:
-      return AnsiEncoding();
-  }
-}
-
-struct LoadCase {
-  const char* name;
-  std::string bytes;
-  Expect encoding;
-  std::vector<std::u16string> lines;
-};
-
-class LoadLinesTest : public ::testing::TestWithParam<LoadCase> {};
-
-TEST_P(LoadLinesTest, DetectsEncodingAndSplitsLines) {
-  TempDir dir;
-  WriteBytes(dir.Path() / "in.txt", GetParam().bytes);
-  LineList list;
-  LoadLines(list, dir.Name("in.txt"));
-  EXPECT_EQ(list.DetectedEncoding(), &EncodingFor(GetParam().encoding));
-  list.ToTextForm();
-  std::vector<std::u16string> lines(list.Lines().begin(), list.Lines().end());
-  EXPECT_EQ(lines, GetParam().lines);
-}
-
-const LoadCase loadCases[] = {
-    {"Empty", "", Expect::Ansi, {}},
-    {"MarkOnly", "\xEF\xBB\xBF", Expect::Utf8, {}},
-    {"CrLfLfCr", "a\r\nb\nc\rd", Expect::Ansi, {u"a", u"b", u"c", u"d"}},
-    {"LfCrIsTwoBreaks", "a\n\rb", Expect::Ansi, {u"a", u"", u"b"}},
-    {"Hiragana", "\x82\xA0", Expect::Ansi, {u"\u3042"}},
-    {"Utf8", "\xEF\xBB\xBF\xC3\xA9\r\n", Expect::Utf8, {u"\u00E9"}},
-    {"Utf16LeNulMark", "\xFF\xFE\0\0"s, Expect::Utf16Le, {std::u16string(1, u'\0')}},
-    {"Utf16LeLoneSurrogate", "\xFF\xFE\x00\xD8"s, Expect::Utf16Le, {u"\xD800"}},
-    {"Utf16Be", "\xFE\xFF\x00\x61\x30\x42"s, Expect::Utf16Be, {u"a\u3042"}},
-    {"NulInsideLine", "a\0b"s, Expect::Ansi, {std::u16string(u"a\0b", 3)}},
-};
-
-INSTANTIATE_TEST_SUITE_P(Files, LoadLinesTest, ::testing::ValuesIn(loadCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(LoadLinesTest, ShortMarkDecodesBothBytesAsOneAnsiText) {
-  TempDir dir;
-  WriteBytes(dir.Path() / "in.txt", "\xEF\xBB");
-  LineList list;
-  LoadLines(list, dir.Name("in.txt"));
-  ASSERT_EQ(list.Count(), 1u);
-  list.ToTextForm();
-  EXPECT_FALSE(list.Line(0).empty());
-}
-
-TEST(LoadLinesTest, InvalidUtf8AfterMarkRaisesAndKeepsListEmpty) {
-  TempDir dir;
-  WriteBytes(dir.Path() / "in.txt", "\xEF\xBB\xBFok\r\n\xC3\x28");
-  LineList list;
-  EXPECT_THROW(LoadLines(list, dir.Name("in.txt")), EEncodingError);
-  EXPECT_EQ(list.Count(), 0u);
-}
-
-TEST(LoadLinesTest, MissingFileRaisesOpenErrorNamingTheFullPath) {
-  TempDir dir;
-  LineList list;
-  try {
-    LoadLines(list, dir.Name("missing.txt"));
-    FAIL() << "no failure";
-  } catch (const EFOpenError& failure) {
-    const Text expectedStart = u"ファイル " + dir.Name("missing.txt") + u" は開けません。 ";
-    EXPECT_TRUE(failure.Message().starts_with(expectedStart));
-    EXPECT_TRUE(failure.Message().ends_with(u" "));
-    EXPECT_GT(failure.Message().size(), expectedStart.size() + 1) << "no system message";
-  }
-}
-
-struct SaveCase {
-  const char* name;
-  std::vector<std::u16string> lines;
-  Expect encoding;
-  std::string bytes;
-};
-
-class SaveLinesTest : public ::testing::TestWithParam<SaveCase> {};
-
-TEST_P(SaveLinesTest, WritesPreambleAndCrLfAfterEveryLine) {
-  TempDir dir;
-  LineList list;
-  for (const auto& line : GetParam().lines) list.Append(line);
-  SaveLines(list, dir.Name("out.txt"), EncodingFor(GetParam().encoding));
-  EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), GetParam().bytes);
-}
-
-const SaveCase saveCases[] = {
-    {"EmptyAnsi", {}, Expect::Ansi, ""},
-    {"EmptyUtf8HasMark", {}, Expect::Utf8, "\xEF\xBB\xBF"},
-    {"AnsiJapanese", {u"\u3042", u""}, Expect::Ansi, "\x82\xA0\r\n\r\n"},
-    {"Utf8", {u"\u00E9"}, Expect::Utf8, "\xEF\xBB\xBF\xC3\xA9\r\n"},
-    {"AnsiNul", {std::u16string(u"a\0b", 3)}, Expect::Ansi, "a\0b\r\n"s},
-};
-
-INSTANTIATE_TEST_SUITE_P(Lists, SaveLinesTest, ::testing::ValuesIn(saveCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(SaveLinesTest, CharacterWithoutAnsiCodeIsSubstitutedNotRefused) {
-  TempDir dir;
-  LineList list;
-  list.Append(u"a\U0001F600b");
-  SaveLines(list, dir.Name("out.txt"));
-  std::string bytes = ReadBytes(dir.Path() / "out.txt");
-  EXPECT_TRUE(bytes.starts_with("a"));
-  EXPECT_TRUE(bytes.ends_with("b\r\n"));
-  EXPECT_GT(bytes.size(), 4u);
-}
-
-TEST(SaveLinesTest, WithoutEncodingUsesDefaultAnsi) {
-  TempDir dir;
-  LineList list;
-  list.Append(u"\u3042");
-  SaveLines(list, dir.Name("out.txt"));
-  EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "\x82\xA0\r\n");
-}
-
-TEST(SaveLinesTest, MissingFolderRaisesCreateErrorAndCreatesNothing) {
-  TempDir dir;
-  LineList list;
-  list.Append(u"a");
-  const Text path = ToText(dir.Path() / "no" / "such" / "out.txt");
-  try {
-    SaveLines(list, path);
-    FAIL() << "no failure";
-  } catch (const EFCreateError& failure) {
-    EXPECT_TRUE(failure.Message().starts_with(u"ファイル \"" + path + u"\" を作成できません。"));
-  }
-  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "no"));
-}
-
-TEST(SplitLinesTest, BreakAtEndAddsNoEmptyLine) {
-  EXPECT_EQ(SplitLines(u"a\r\n").size(), 1u);
-  EXPECT_EQ(SplitLines(u"a\r\n\r\n").size(), 2u);
-  EXPECT_EQ(SplitLines(u"").size(), 0u);
-  EXPECT_EQ(SplitLines(u"\n\n\r").size(), 3u);
-}
-
-// A byte-form list is written in pieces of 1 MiB, each by the rules of one
-// request: what falls short is asked for again, and a piece that cannot be
-// written raises EWriteError and leaves the file with the pieces before it.
-struct PieceCase {
-  const char* name;
-  CallFault writeFault;
-  int shortWriteAt;
-  bool raises;
-  std::size_t kept;
-};
-
-class SaveLinesPiecesTest : public ::testing::TestWithParam<PieceCase> {};
-
-constexpr std::size_t MiB = std::size_t{1} << 20;
-
-TEST_P(SaveLinesPiecesTest, KeepsWhatWasWrittenBeforeAFailedPiece) {
-  TempDir dir;
-  std::string bytes;
-  for (int i = 0; bytes.size() < 5 * MiB / 2; ++i) bytes += "line " + std::to_string(i) + "\r\n";
-  WriteBytes(dir.Path() / "in.txt", bytes);
-  LineList list;
-  LoadLines(list, dir.Name("in.txt"));
-  ASSERT_TRUE(list.IsByteForm());
-
-  CountingPlatform platform;
-  platform.writeFault = GetParam().writeFault;
-  platform.shortWriteAt = GetParam().shortWriteAt;
-  {
-    platform::ScopedPlatform scope(platform);
-    if (GetParam().raises) {
-      EXPECT_THROW(SaveLines(list, dir.Name("out.txt")), EWriteError);
-    } else {
-      EXPECT_NO_THROW(SaveLines(list, dir.Name("out.txt")));
-    }
-  }
-  const std::string written = ReadBytes(dir.Path() / "out.txt");
-  const std::size_t kept = GetParam().kept == 0 ? 0 : std::min(GetParam().kept, bytes.size());
-  ASSERT_EQ(written.size(), kept);
-  EXPECT_TRUE(written == bytes.substr(0, kept));
-  EXPECT_EQ(platform.HandlesLeftOpen(), 0u);
-}
-
-constexpr std::size_t Whole = ~std::size_t{0};
-constexpr std::uint32_t DiskFull = 112;
-
-const PieceCase pieceCases[] = {
-    {"AllPieces", {}, 0, false, Whole},
-    {"FirstPieceFails", {1, DiskFull, true}, 0, true, 0},
-    {"SecondPieceFails", {2, DiskFull, true}, 0, true, MiB},
-    {"LastPieceFails", {3, DiskFull, true}, 0, true, 2 * MiB},
-    {"FailedRequestIsAskedAgain", {2, DiskFull, false}, 0, false, Whole},
-    {"ShortPieceIsCompleted", {}, 2, false, Whole},
-};
-
-INSTANTIATE_TEST_SUITE_P(Faults, SaveLinesPiecesTest, ::testing::ValuesIn(pieceCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-}  // namespace
-}  // namespace hq2hd::testing
-
-namespace hq2hd::testing {
-namespace {
-
-// The run's one pass, for every piece size from one byte to the whole file:
-// each piece end falls once on every byte, so every code, pair, CR LF and
-// held line is cut somewhere. Every size writes what the whole file as one
-// piece writes, and that is `output` where given.
+// The run's one pass, with every set of kernels and for every piece size
+// from one byte to the whole file: each piece end falls once on every byte,
+// so every code, pair, CR LF and held line is cut somewhere. Every way
+// writes what the whole file as one piece writes, and that is what the
+// plain reference writes, and `output` where given.
 struct StreamCase {
   const char* name;
   std::string input;
@@ -242,10 +33,21 @@ struct StreamCase {
 
 const StreamLineRule streamRule{"hq", "hd"};
 
-std::string StreamOnce(const TempDir& dir, std::size_t pieceSize, int& created) {
+// These passes need their bytes, not the disk's promise to keep them: the
+// thousands of flushes would take most of the test's time.
+class WithoutFlushes : public ForwardingPlatform {
+ public:
+  WithoutFlushes() : ForwardingPlatform(platform::NativePlatform()) {}
+  bool FlushFileBuffers(platform::Handle) override { return true; }
+};
+
+std::string StreamOnce(const TempDir& dir, std::size_t pieceSize, int& created,
+                       const CodecKernels& kernels = ActiveKernels()) {
+  WithoutFlushes withoutFlushes;
+  platform::ScopedPlatform scope(withoutFlushes);
   std::filesystem::remove(dir.Path() / "out.txt");
   StreamRewrite(
-      dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [&] { ++created; }, pieceSize);
+      dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [&] { ++created; }, pieceSize, kernels);
   return ReadBytes(dir.Path() / "out.txt");
 }
 
@@ -259,8 +61,12 @@ TEST_P(StreamRewriteTest, EveryPieceSizeWritesTheSameBytes) {
   if (GetParam().output) {
     EXPECT_EQ(whole, *GetParam().output);
   }
-  for (std::size_t piece = 1; piece <= GetParam().input.size(); ++piece)
-    EXPECT_EQ(StreamOnce(dir, piece, created), whole) << "pieces of " << piece;
+  EXPECT_EQ(whole, ReferenceRewrite(GetParam().input));
+  for (const CodecKernels* kernels : SupportedKernels()) {
+    for (std::size_t piece = 1; piece <= GetParam().input.size(); ++piece)
+      EXPECT_EQ(StreamOnce(dir, piece, created, *kernels), whole)
+          << kernels->name << ", pieces of " << piece;
+  }
   // Read twice or not, the target is created anew once in each pass.
   EXPECT_GE(created, static_cast<int>(GetParam().input.size()) + 1);
 }
@@ -280,6 +86,13 @@ const StreamCase streamCases[] = {
     AcrossBlocks("HqAcrossBlocks", " hq\r\nhqq\r\n", "hd\r\nhqq\r\n"),
     AcrossBlocks("BreaksAcrossBlocks", "a\rb\n\x82\xA0\r\r\n", "a\r\nb\r\n\x82\xA0\r\n\r\n"),
     {"Empty", "", ""},
+    {"NulIsOrdinary", "a\0b"s, "a\0b\r\n"s},
+    {"ShortMarkIsAnsi", "\xEF\xBB", std::nullopt},
+    {"Utf16LeNul", "\xFF\xFE\0\0"s, "\0\r\n"s},
+    {"Utf16BeToAnsi", "\xFE\xFF\x00\x61\x30\x42"s, "a\x82\xA0\r\n"},
+    {"Utf16LeEmptyLastLine", "\xFF\xFE\x42\x30\r\0\n\0\r\0\n\0"s, "\x82\xA0\r\n\r\n"},
+    // What a character without an ANSI code becomes is the platform's choice.
+    {"Utf16CharacterWithoutAnsiCode", "\xFF\xFE" "a\0\x3D\xD8\x00\xDE" "b\0"s, std::nullopt},
     {"Utf8MarkOnly", "\xEF\xBB\xBF", "\xEF\xBB\xBF"},
     {"EveryBreakAndRule", "a\r\n  HQ\t\r\nhq\rx\n\n\r\x82\xA0hq\r\n h\tq\r\n hQ",
      "a\r\nhd\r\nhd\r\nx\r\n\r\n\r\n\x82\xA0hq\r\n h\tq\r\nhd\r\n"},
@@ -314,6 +127,56 @@ TEST(StreamRewriteTest, TextRuleHasTheLastWordOnUtf16Lines) {
         dir.Name("in.txt"), dir.Name("out.txt"), rule, [] {}, piece);
     EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "hd\r\n\thq\r\n") << "pieces of " << piece;
   }
+}
+
+// Random code page 932 text, valid or not, with every set of kernels: the
+// pass writes what the plain reference writes.
+TEST(StreamRewriteTest, RandomCodePage932TextWritesWhatTheReferenceWrites) {
+  std::mt19937 random(932);
+  const std::vector<std::string> pieces = {
+      "a",        "Z",        " ",        "\t",       "\r",       "\n",       "\r\n",
+      "hq",       "HQ",       "\\",       "~",        "\x7F",     "\xB1",     "\xDF",
+      "\x81\x40", "\x81\x5F", "\x81\x60", "\x82\xA0", "\x87\x40", "\x87\x90", "\x87\x9C",
+      "\x88\x9F", "\x98\x72", "\xE0\x40", "\xEA\xA4", "\xED\x40", "\xED\x7E", "\xEE\xEF",
+      "\xEE\xFC", "\xF0\x40", "\xFA\x40", "\xFA\x55", "\xFA\x5C", "\xFB\x40", "\xFC\x4B",
+      "\x00"s,    "\x85\x40"};
+  TempDir dir;
+  int created = 0;
+  for (int round = 0; round < 200; ++round) {
+    std::string bytes;
+    const int count = static_cast<int>(random() % 120);
+    for (int i = 0; i < count; ++i) bytes += pieces[random() % pieces.size()];
+    WriteBytes(dir.Path() / "in.txt", bytes);
+    for (const CodecKernels* kernels : SupportedKernels()) {
+      for (std::size_t piece : {std::size_t{5}, StreamPieceSize})
+        ASSERT_EQ(StreamOnce(dir, piece, created, *kernels), ReferenceRewrite(bytes))
+            << "round " << round << ", " << kernels->name << ", pieces of " << piece;
+    }
+  }
+}
+
+// A source that is not there, and a target in a folder that is not there,
+// are named whole in the report; nothing is created.
+TEST(StreamRewriteTest, MissingSourceOrTargetFolderNamesThePath) {
+  TempDir dir;
+  try {
+    StreamRewrite(dir.Name("missing.txt"), dir.Name("out.txt"), streamRule, [] {});
+    ADD_FAILURE() << "no failure";
+  } catch (const EFOpenError& failure) {
+    const Text expectedStart = u"ファイル " + dir.Name("missing.txt") + u" は開けません。 ";
+    EXPECT_TRUE(failure.Message().starts_with(expectedStart));
+    EXPECT_GT(failure.Message().size(), expectedStart.size() + 1) << "no system message";
+  }
+  WriteBytes(dir.Path() / "in.txt", "a\r\n");
+  const Text target = ToText(dir.Path() / "no" / "such" / "out.txt");
+  try {
+    StreamRewrite(dir.Name("in.txt"), target, streamRule, [] {});
+    ADD_FAILURE() << "no failure";
+  } catch (const EFCreateError& failure) {
+    EXPECT_TRUE(failure.Message().starts_with(u"ファイル \"" + target + u"\" を作成できません。"));
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "no"));
 }
 
 // Every call of a pass over several pieces fails in turn, in each way it
