@@ -2,16 +2,17 @@
 
 #include <array>
 #include <cstddef>
+#include <exception>
 
 #include "MyFunc/SafeFileOps.h"
 #include "fs/FileDelete.h"
 #include "fs/FileLimits.h"
 #include "fs/FileTimes.h"
 #include "fs/FileVar.h"
-#include "fs/IoStatus.h"
 #include "platform/Platform.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
+#include "report/IoFailure.h"
 
 namespace hq2hd {
 
@@ -20,6 +21,28 @@ constexpr std::int32_t BlockSize = 4096;
 // A name that keeps reappearing between the removal and the create belongs to
 // someone else at work in the folder; after this many tries the copy gives up.
 constexpr int CreateAttempts = 3;
+
+struct SourceTimes {
+  LocalDateTime creation, lastAccess, lastWrite;
+};
+
+// What a sequence of steps raised, as a value; none when it ran to its end.
+template <class Steps>
+std::exception_ptr FailureOf(Steps&& steps) {
+  try {
+    steps();
+    return nullptr;
+  } catch (...) {
+    return std::current_exception();
+  }
+}
+
+// A close's outcome as a value: 0, 1 for a failed close, 103 for a file that
+// was not open.
+std::int32_t CloseCode(FileVar& file) {
+  CloseFileVar(file);
+  return IoStatus::Take();
+}
 
 // Emptying an existing destination would write through it into whatever else
 // it is: the file a link leads to, or the other name of a hard link, the
@@ -70,75 +93,83 @@ void CheckSource(const FileVar& file) {
   if (size > MaxFileBytes) throw EInOutError(Text(catalogue::FileTooLarge), 0);
 }
 
+// Everything once the source is open: the first failure stops the copy.
+void CopyFromOpenSource(FileVar& sourceFile, FileVar& destinationFile, TextView destination,
+                        const SourceTimes& times, CopyOutcome& outcome) {
+  CheckSource(sourceFile);
+  RemoveExistingDestination(destination);
+  AssignName(destinationFile, destination);
+  CheckIo();
+  CreateDestination(destinationFile, destination);
+  outcome.destinationCreated = true;
+  // Before the first byte: the copy is never readable by more users than
+  // its source. A file system without permissions keeps its own.
+  platform::Os().CopyPermissions(sourceFile.handle, destinationFile.handle);
+
+  std::array<std::byte, BlockSize> block;
+  std::int32_t readCount = 0;
+  std::int32_t writtenCount = 0;
+  do {
+    ReadBlocks(sourceFile, block.data(), BlockSize, &readCount);
+    CheckIo();
+    WriteBlocks(destinationFile, block.data(), readCount, &writtenCount);
+    CheckIo();
+  } while (readCount != 0 && writtenCount == readCount);
+  // A write that took less than it was given without an error has still
+  // lost bytes: the disk is full.
+  if (readCount != 0) throw EInOutError(IoFailureMessage(iocode::WriteShort), iocode::WriteShort);
+  // The work file is deleted once the copy is complete: by then its bytes
+  // must be on the disk, not only in the system's cache. A flush that
+  // fails leaves the copy incomplete, as a failed write does.
+  FlushFileVar(destinationFile);
+  CheckIo();
+
+  CloseFileVar(destinationFile);
+  CheckIo();
+  outcome.completed = true;
+
+  WriteCreationTime(destination, times.creation);
+  WriteLastAccessTime(destination, times.lastAccess);
+  WriteLastWriteTime(destination, times.lastWrite);
+}
+
 }  // namespace
 
 CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
   CopyOutcome outcome;
   // Read before the source is opened, so the last-access time is the host's.
-  const LocalDateTime creation = ReadCreationTime(source);
-  const LocalDateTime lastAccess = ReadLastAccessTime(source);
-  const LocalDateTime lastWrite = ReadLastWriteTime(source);
+  const SourceTimes times{ReadCreationTime(source), ReadLastAccessTime(source),
+                          ReadLastWriteTime(source)};
 
   FileVar sourceFile;
   FileVar destinationFile;
-  std::array<std::byte, BlockSize> block;
-  // A failure raised inside a handler replaces the one being handled and
-  // travels outward: that is what lets a close of an unopened file (103)
-  // through to the caller.
-  try {
+  const std::exception_ptr openFailure = FailureOf([&] {
     AssignName(sourceFile, source);
     CheckIo();
     FileOpenMode::Set(0);
     OpenExisting(sourceFile, 1);
     CheckIo();
-    try {
-      CheckSource(sourceFile);
-      RemoveExistingDestination(destination);
-      AssignName(destinationFile, destination);
-      CheckIo();
-      CreateDestination(destinationFile, destination);
-      outcome.destinationCreated = true;
-      // Before the first byte: the copy is never readable by more users than
-      // its source. A file system without permissions keeps its own.
-      platform::Os().CopyPermissions(sourceFile.handle, destinationFile.handle);
-
-      std::int32_t readCount = 0;
-      std::int32_t writtenCount = 0;
-      do {
-        ReadBlocks(sourceFile, block.data(), BlockSize, &readCount);
-        CheckIo();
-        WriteBlocks(destinationFile, block.data(), readCount, &writtenCount);
-        CheckIo();
-      } while (readCount != 0 && writtenCount == readCount);
-      // A write that took less than it was given without an error has still
-      // lost bytes: the disk is full.
-      if (readCount != 0)
-        throw EInOutError(IoFailureMessage(iocode::WriteShort), iocode::WriteShort);
-      // The work file is deleted once the copy is complete: by then its bytes
-      // must be on the disk, not only in the system's cache. A flush that
-      // fails leaves the copy incomplete, as a failed write does.
-      FlushFileVar(destinationFile);
-      CheckIo();
-
-      CloseFileVar(destinationFile);
-      CheckIo();
-      outcome.completed = true;
-
-      WriteCreationTime(destination, creation);
-      WriteLastAccessTime(destination, lastAccess);
-      WriteLastWriteTime(destination, lastWrite);
-    } catch (...) {
-      outcome.failure = std::current_exception();
-      CloseFileVar(destinationFile);
-      CheckIo();
-      if (SafeFileExists(destination)) SafeDeleteFile(destination);
-    }
-    CloseFileVar(sourceFile);
-    CheckIo();
-  } catch (...) {
-    CloseFileVar(sourceFile);
-    CheckIo();
+  });
+  // Whether the source is closed in the ordinary course, after a copy that
+  // ended or was cleaned up after.
+  bool ordinaryClose = !openFailure;
+  if (!openFailure) {
+    outcome.failure = FailureOf(
+        [&] { CopyFromOpenSource(sourceFile, destinationFile, destination, times, outcome); });
+    // An incomplete copy is deleted, but only one this call closed itself:
+    // a destination never opened, or whose close failed, is left as it is.
+    if (outcome.failure) ordinaryClose = CloseCode(destinationFile) == 0;
+    if (outcome.failure && ordinaryClose && SafeFileExists(destination))
+      SafeDeleteFile(destination);
   }
+
+  // The one place that decides what reaches the caller: the source's close.
+  // A failed close in the ordinary course is followed by a second close of
+  // the file, by then not open, and that 103 travels on; after a failed open
+  // or a destination that would not close, the source close's own code does.
+  std::int32_t sourceClosed = CloseCode(sourceFile);
+  if (sourceClosed != 0 && ordinaryClose) sourceClosed = CloseCode(sourceFile);
+  if (sourceClosed != 0) throw EInOutError(IoFailureMessage(sourceClosed), sourceClosed);
   return outcome;
 }
 

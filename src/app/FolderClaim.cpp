@@ -1,7 +1,7 @@
 #include "app/FolderClaim.h"
 
-#include "fs/IoStatus.h"
 #include "report/Exception.h"
+#include "report/IoFailure.h"
 
 namespace hq2hd {
 

@@ -5,11 +5,11 @@
 
 #include "codec/ByteForm.h"
 #include "codec/TextFile.h"
-#include "fs/IoStatus.h"
 #include "platform/FullPathText.h"
 #include "platform/UniqueHandle.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
+#include "report/IoFailure.h"
 #include "report/MessageFormat.h"
 #include "report/OsMessage.h"
 

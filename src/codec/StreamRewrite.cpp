@@ -13,11 +13,11 @@
 #include "codec/ByteForm.h"
 #include "codec/Encoding.h"
 #include "fs/FileLimits.h"
-#include "fs/IoStatus.h"
 #include "platform/FullPathText.h"
 #include "platform/UniqueHandle.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
+#include "report/IoFailure.h"
 #include "report/MessageFormat.h"
 #include "report/OsMessage.h"
 

@@ -2,7 +2,6 @@
 // mutex) and the clock.
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/windows/FolderClaimName.h"
@@ -14,22 +13,6 @@ namespace hq2hd::platform::windows {
 namespace {
 
 constexpr LCID InvariantLocale = 0x007F;
-
-// Closes a kernel handle of this file on every path.
-class OwnedHandle {
- public:
-  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  ~OwnedHandle() {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-  }
-  HANDLE Get() const { return handle_; }
-  HANDLE Release() { return std::exchange(handle_, nullptr); }
-
- private:
-  HANDLE handle_;
-};
 
 bool FullName(TextView folder, std::wstring& full) {
   const std::wstring name = TerminatedName(folder.empty() ? TextView(u".") : folder);
@@ -184,8 +167,8 @@ Handle WindowsPlatform::ClaimFolder(TextView folder, std::uint32_t timeoutMs) {
 }
 
 void WindowsPlatform::ReleaseFolderClaim(Handle claim) {
-  ::ReleaseMutex(ToNative(claim));
-  ::CloseHandle(ToNative(claim));
+  const OwnedHandle mutex(ToNative(claim));
+  ::ReleaseMutex(mutex.Get());
 }
 
 void WindowsPlatform::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
