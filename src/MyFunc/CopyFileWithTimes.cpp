@@ -22,19 +22,13 @@ constexpr std::int32_t BlockSize = 4096;
 // someone else at work in the folder; after this many tries the copy gives up.
 constexpr int CreateAttempts = 3;
 
-struct SourceTimes {
-  LocalDateTime creation, lastAccess, lastWrite;
-};
-
 // What a sequence of steps raised, as a value; none when it ran to its end.
 template <class Steps>
-std::exception_ptr FailureOf(Steps&& steps) {
-  try {
-    steps();
-    return nullptr;
-  } catch (...) {
-    return std::current_exception();
-  }
+std::exception_ptr FailureOf(Steps&& steps) try {
+  steps();
+  return nullptr;
+} catch (...) {
+  return std::current_exception();
 }
 
 // A close's outcome as a value: 0, 1 for a failed close, 103 for a file that
@@ -52,11 +46,7 @@ std::int32_t CloseCode(FileVar& file) {
 void RemoveExistingDestination(TextView name) {
   auto& os = platform::Os();
   if (os.FileAttributes(name) == platform::InvalidFileAttributes) return;
-  if (!RemoveFile(name)) {
-    const std::uint32_t code = os.LastError();
-    const auto ioCode = static_cast<std::int32_t>(code);
-    throw EInOutError(IoFailureMessage(ioCode), ioCode);
-  }
+  if (!RemoveFile(name)) RaiseIoFailure(static_cast<std::int32_t>(os.LastError()));
 }
 
 // The destination is made new, never opened through a name that someone
@@ -83,19 +73,15 @@ void CreateDestination(FileVar& file, TextView name) {
 // refused. A source that is no file is one that cannot be opened as one.
 void CheckSource(const FileVar& file) {
   auto& os = platform::Os();
-  if (os.HandleFileType(file.handle) != platform::FileType::Disk)
-    throw EInOutError(IoFailureMessage(iocode::NotOpen), iocode::NotOpen);
+  if (os.HandleFileType(file.handle) != platform::FileType::Disk) RaiseIoFailure(iocode::NotOpen);
   std::uint64_t size = 0;
-  if (!os.FileSize(file.handle, size)) {
-    const auto code = static_cast<std::int32_t>(os.LastError());
-    throw EInOutError(IoFailureMessage(code), code);
-  }
+  if (!os.FileSize(file.handle, size)) RaiseIoFailure(static_cast<std::int32_t>(os.LastError()));
   if (size > MaxFileBytes) throw EInOutError(Text(catalogue::FileTooLarge), 0);
 }
 
 // Everything once the source is open: the first failure stops the copy.
 void CopyFromOpenSource(FileVar& sourceFile, FileVar& destinationFile, TextView destination,
-                        const SourceTimes& times, CopyOutcome& outcome) {
+                        CopyOutcome& outcome) {
   CheckSource(sourceFile);
   RemoveExistingDestination(destination);
   AssignName(destinationFile, destination);
@@ -117,7 +103,7 @@ void CopyFromOpenSource(FileVar& sourceFile, FileVar& destinationFile, TextView 
   } while (readCount != 0 && writtenCount == readCount);
   // A write that took less than it was given without an error has still
   // lost bytes: the disk is full.
-  if (readCount != 0) throw EInOutError(IoFailureMessage(iocode::WriteShort), iocode::WriteShort);
+  if (readCount != 0) RaiseIoFailure(iocode::WriteShort);
   // The work file is deleted once the copy is complete: by then its bytes
   // must be on the disk, not only in the system's cache. A flush that
   // fails leaves the copy incomplete, as a failed write does.
@@ -127,10 +113,6 @@ void CopyFromOpenSource(FileVar& sourceFile, FileVar& destinationFile, TextView 
   CloseFileVar(destinationFile);
   CheckIo();
   outcome.completed = true;
-
-  WriteCreationTime(destination, times.creation);
-  WriteLastAccessTime(destination, times.lastAccess);
-  WriteLastWriteTime(destination, times.lastWrite);
 }
 
 }  // namespace
@@ -138,8 +120,9 @@ void CopyFromOpenSource(FileVar& sourceFile, FileVar& destinationFile, TextView 
 CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
   CopyOutcome outcome;
   // Read before the source is opened, so the last-access time is the host's.
-  const SourceTimes times{ReadCreationTime(source), ReadLastAccessTime(source),
-                          ReadLastWriteTime(source)};
+  const LocalDateTime creation = ReadCreationTime(source);
+  const LocalDateTime lastAccess = ReadLastAccessTime(source);
+  const LocalDateTime lastWrite = ReadLastWriteTime(source);
 
   FileVar sourceFile;
   FileVar destinationFile;
@@ -150,14 +133,19 @@ CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
     OpenExisting(sourceFile, 1);
     CheckIo();
   });
-  // Whether the source is closed in the ordinary course, after a copy that
-  // ended or was cleaned up after.
+  // Whether the source is closed in the ordinary course: after an open that
+  // succeeded, and a copy that ended or whose destination closed after it.
   bool ordinaryClose = !openFailure;
   if (!openFailure) {
-    outcome.failure = FailureOf(
-        [&] { CopyFromOpenSource(sourceFile, destinationFile, destination, times, outcome); });
-    // An incomplete copy is deleted, but only one this call closed itself:
-    // a destination never opened, or whose close failed, is left as it is.
+    outcome.failure = FailureOf([&] {
+      CopyFromOpenSource(sourceFile, destinationFile, destination, outcome);
+      WriteCreationTime(destination, creation);
+      WriteLastAccessTime(destination, lastAccess);
+      WriteLastWriteTime(destination, lastWrite);
+    });
+    // After a failure the destination is deleted, but only when this close
+    // succeeded: one not open by then (never created, or already complete)
+    // or whose close failed is left as it is.
     if (outcome.failure) ordinaryClose = CloseCode(destinationFile) == 0;
     if (outcome.failure && ordinaryClose && SafeFileExists(destination))
       SafeDeleteFile(destination);
@@ -169,7 +157,7 @@ CopyOutcome CopyFileWithTimes(TextView source, TextView destination) {
   // or a destination that would not close, the source close's own code does.
   std::int32_t sourceClosed = CloseCode(sourceFile);
   if (sourceClosed != 0 && ordinaryClose) sourceClosed = CloseCode(sourceFile);
-  if (sourceClosed != 0) throw EInOutError(IoFailureMessage(sourceClosed), sourceClosed);
+  if (sourceClosed != 0) RaiseIoFailure(sourceClosed);
   return outcome;
 }
 

@@ -34,12 +34,10 @@ bool IsFilePresent(TextView path, bool followLinks) {
   return os.LastError() == error::SharingViolation;
 }
 
-namespace {
 // The refusals that say no folder is there; after any other, one may be.
 constexpr std::array NoFolderCodes{error::FileNotFound, error::PathNotFound, error::NotReady,
                                    error::BadNetPath,   error::BadNetName,   error::InvalidName,
                                    error::BadPathName};
-}  // namespace
 
 bool IsDirectoryPresent(TextView path) {
   auto& os = Os();

@@ -3,6 +3,7 @@
 // raising. It sits in the lowest layer so that fs/ leaves codes and report/
 // raises them (report/IoFailure.h) without either including the other.
 #include <cstdint>
+#include <utility>
 
 namespace hq2hd {
 
@@ -20,11 +21,7 @@ class IoStatus {
   static std::int32_t Peek() { return pendingCode; }
   static void Set(std::int32_t code) { pendingCode = code; }
   // Returns the pending code and clears it.
-  static std::int32_t Take() {
-    const std::int32_t code = pendingCode;
-    pendingCode = 0;
-    return code;
-  }
+  static std::int32_t Take() { return std::exchange(pendingCode, 0); }
 
  private:
   static inline thread_local std::int32_t pendingCode = 0;

@@ -28,10 +28,10 @@ Text IoFailureMessage(std::int32_t code) {
   }
 }
 
+void RaiseIoFailure(std::int32_t code) { throw EInOutError(IoFailureMessage(code), code); }
+
 void CheckIo() {
-  if (IoStatus::Peek() == 0) return;
-  std::int32_t code = IoStatus::Take();
-  throw EInOutError(IoFailureMessage(code), code);
+  if (IoStatus::Peek() != 0) RaiseIoFailure(IoStatus::Take());
 }
 
 }  // namespace hq2hd

@@ -10,6 +10,9 @@ namespace hq2hd {
 // The message of the I/O failure for a code.
 Text IoFailureMessage(std::int32_t code);
 
+// Raises EInOutError with the message for the code.
+[[noreturn]] void RaiseIoFailure(std::int32_t code);
+
 // Raises EInOutError when a code is pending, clearing it first.
 void CheckIo();
 

@@ -22,11 +22,6 @@ Handle FailOpen(std::uint32_t code) {
   return InvalidHandle;
 }
 
-bool Fail(std::uint32_t code) {
-  StoreLastError(code);
-  return false;
-}
-
 int AccessFlags(std::uint32_t access) {
   const bool read = (access & GenericRead) != 0;
   const bool write = (access & GenericWrite) != 0;

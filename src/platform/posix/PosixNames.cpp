@@ -19,11 +19,6 @@ namespace {
 
 inline constexpr std::uint32_t kFileAttributeArchive = 0x20;
 
-bool Fail(std::uint32_t code) {
-  StoreLastError(code);
-  return false;
-}
-
 bool TargetIsDirectory(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);

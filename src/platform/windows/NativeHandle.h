@@ -1,7 +1,7 @@
 #pragma once
 // Platform handles carry HANDLE values unchanged: INVALID_HANDLE_VALUE is the
 // all-ones value that InvalidHandle names.
-#include <utility>
+#include <memory>
 
 #include "platform/Platform.h"
 #include "platform/windows/Win32.h"
@@ -15,20 +15,12 @@ inline Handle FromNative(HANDLE handle) { return reinterpret_cast<Handle>(handle
 static_assert(sizeof(Handle) == sizeof(HANDLE));
 
 // The backend's one owner of a kernel handle: closes it on every path unless
-// it is handed out. Null and INVALID_HANDLE_VALUE are no handle.
-class OwnedHandle {
- public:
-  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  ~OwnedHandle() {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+// it is released. Null and INVALID_HANDLE_VALUE are no handle.
+struct HandleCloser {
+  void operator()(HANDLE handle) const {
+    if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
   }
-  HANDLE Get() const { return handle_; }
-  HANDLE Release() { return std::exchange(handle_, nullptr); }
-
- private:
-  HANDLE handle_;
 };
+using OwnedHandle = std::unique_ptr<void, HandleCloser>;
 
 }  // namespace hq2hd::platform::windows

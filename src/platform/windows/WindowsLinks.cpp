@@ -15,13 +15,13 @@ bool WindowsPlatform::ResolveLink(TextView name, Text& target) {
                     : 0;
   OwnedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, flags, nullptr));
-  if (file.Get() == INVALID_HANDLE_VALUE) return false;
+  if (file.get() == INVALID_HANDLE_VALUE) return false;
   std::vector<wchar_t> buffer(MAX_PATH);
-  DWORD length = ::GetFinalPathNameByHandleW(file.Get(), buffer.data(),
+  DWORD length = ::GetFinalPathNameByHandleW(file.get(), buffer.data(),
                                              static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
   if (length >= buffer.size()) {
     buffer.resize(length + 1);
-    length = ::GetFinalPathNameByHandleW(file.Get(), buffer.data(),
+    length = ::GetFinalPathNameByHandleW(file.get(), buffer.data(),
                                          static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
   }
   if (length == 0 || length >= buffer.size()) return false;
