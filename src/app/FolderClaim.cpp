@@ -1,7 +1,7 @@
 #include "app/FolderClaim.h"
 
-#include "fs/IoStatus.h"
 #include "report/Exception.h"
+#include "report/IoFailure.h"
 
 namespace hq2hd {
 
@@ -20,8 +20,7 @@ std::uint32_t FolderClaim::WaitMs() {
 FolderClaim::FolderClaim(TextView folder) : claim_(platform::Os().ClaimFolder(folder, WaitMs())) {
   if (claim_ == platform::InvalidHandle &&
       platform::Os().LastError() == platform::error::WaitTimeout) {
-    constexpr auto code = static_cast<std::int32_t>(platform::error::SharingViolation);
-    throw EInOutError(IoFailureMessage(code), code);
+    RaiseIoFailure(static_cast<std::int32_t>(platform::error::SharingViolation));
   }
 }
 

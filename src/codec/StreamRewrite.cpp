@@ -14,11 +14,11 @@
 #include "codec/Encoding.h"
 #include "codec/LineRewriter.h"
 #include "fs/FileLimits.h"
-#include "fs/IoStatus.h"
 #include "platform/FullPathText.h"
 #include "platform/UniqueHandle.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
+#include "report/IoFailure.h"
 #include "report/MessageFormat.h"
 #include "report/OsMessage.h"
 

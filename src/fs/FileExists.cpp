@@ -1,5 +1,8 @@
 #include "fs/FileExists.h"
 
+#include <algorithm>
+#include <array>
+
 #include "fs/PathChecks.h"
 #include "platform/Platform.h"
 #include "platform/UniqueHandle.h"
@@ -31,17 +34,16 @@ bool IsFilePresent(TextView path, bool followLinks) {
   return os.LastError() == error::SharingViolation;
 }
 
+// The refusals that say no folder is there; after any other, one may be.
+constexpr std::array NoFolderCodes{error::FileNotFound, error::PathNotFound, error::NotReady,
+                                   error::BadNetPath,   error::BadNetName,   error::InvalidName,
+                                   error::BadPathName};
+
 bool IsDirectoryPresent(TextView path) {
   auto& os = Os();
   std::uint32_t attributes = os.FileAttributes(path);
-  if (attributes == InvalidFileAttributes) {
-    switch (os.LastError()) {
-      case 2: case 3: case 21: case 53: case 67: case 123: case 161:
-        return false;
-      default:
-        return true;
-    }
-  }
+  if (attributes == InvalidFileAttributes)
+    return std::ranges::find(NoFolderCodes, os.LastError()) == NoFolderCodes.end();
   if ((attributes & FileAttributeReparsePoint) == 0)
     return (attributes & FileAttributeDirectory) != 0;
   UniqueHandle target(

@@ -1,6 +1,6 @@
 #include "fs/FileVar.h"
 
-#include "fs/IoStatus.h"
+#include "platform/IoStatus.h"
 
 namespace hq2hd {
 namespace {
@@ -67,9 +67,9 @@ void Open(FileVar& file, std::uint32_t recordSize, Access access) {
         break;
     }
     file.mode = after;
-    handle = Os().CreateFile(TextView(file.name.data(), file.nameLength), desired,
-                             FileOpenMode::SharingFlags(), disposition,
-                             platform::FileAttributeNormal);
+    handle =
+        Os().CreateFile(TextView(file.name.data(), file.nameLength), desired,
+                        FileOpenMode::SharingFlags(), disposition, platform::FileAttributeNormal);
   }
   if (handle == platform::InvalidHandle) {
     file.mode = FileMode::Closed;
@@ -145,9 +145,10 @@ void AssignName(FileVar& file, TextView name) {
 
 void OpenExisting(FileVar& file, std::uint32_t recordSize) {
   std::uint8_t accessBits = FileOpenMode::Get() & 3;
-  Open(file, recordSize, accessBits == 0 ? Access::Read
-                         : accessBits == 1 ? Access::Write
-                                           : Access::ReadWrite);
+  Open(file, recordSize,
+       accessBits == 0   ? Access::Read
+       : accessBits == 1 ? Access::Write
+                         : Access::ReadWrite);
 }
 
 void CreateTruncate(FileVar& file, std::uint32_t recordSize) {
@@ -158,8 +159,7 @@ void CreateNewFile(FileVar& file, std::uint32_t recordSize) {
   Open(file, recordSize, Access::CreateNew);
 }
 
-std::int32_t ReadBlocks(FileVar& file, void* buffer, std::int32_t count,
-                        std::int32_t* countDone) {
+std::int32_t ReadBlocks(FileVar& file, void* buffer, std::int32_t count, std::int32_t* countDone) {
   return TransferBlocks<true>(file, buffer, count, countDone);
 }
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "fs/IoStatus.h"
+#include "report/IoFailure.h"
 
 namespace hq2hd {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "fs/IoStatus.h"
 #include "platform/Platform.h"
 #include "report/Catalogue.h"
 #include "report/ConsoleOut.h"
+#include "report/IoFailure.h"
 #include "report/MessageFormat.h"
 
 namespace hq2hd {

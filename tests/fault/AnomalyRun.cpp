@@ -7,7 +7,7 @@
 #include "MyFunc/LowerCase.h"
 #include "app/RunDriver.h"
 #include "codec/Encoding.h"
-#include "fs/IoStatus.h"
+#include "platform/IoStatus.h"
 #include "report/ConsoleOut.h"
 #include "report/Exception.h"
 #include "support/CountingAllocations.h"

@@ -1,7 +1,7 @@
 #include "support/RunFixture.h"
 
 #include "app/RunDriver.h"
-#include "fs/IoStatus.h"
+#include "platform/IoStatus.h"
 #include "report/ConsoleOut.h"
 
 namespace hq2hd::testing {
@@ -32,9 +32,10 @@ std::set<std::string> RunFixture::Listing() const {
 std::string RunFixture::ReportBytes(const std::u16string& line) {
   auto& os = platform::NativePlatform();
   int count = static_cast<int>(line.size());
-  int needed = os.WideCharToMultiByte(932, 0, line.data(), count, nullptr, 0);
+  int needed =
+      os.WideCharToMultiByte(platform::CodePageShiftJis, 0, line.data(), count, nullptr, 0);
   std::string bytes(static_cast<std::size_t>(needed), '\0');
-  os.WideCharToMultiByte(932, 0, line.data(), count, bytes.data(), needed);
+  os.WideCharToMultiByte(platform::CodePageShiftJis, 0, line.data(), count, bytes.data(), needed);
   return bytes + "\r\n";
 }
 

@@ -13,9 +13,6 @@ struct ErrnoRow {
   std::uint32_t code;
 };
 
-inline constexpr std::uint32_t GenFailure = 31;
-inline constexpr std::uint32_t FileTooLarge = 223;
-
 // Looked up from the top in both directions: the first row for an errno gives
 // its code, and the first row for a code gives the errno whose text describes
 // it. So where several errno values share a code, the best-worded one comes
@@ -47,7 +44,7 @@ constexpr std::array kRows{
     ErrnoRow{EDQUOT, error::DiskFull},
     ErrnoRow{ENOTEMPTY, error::DirNotEmpty},
     ErrnoRow{ENAMETOOLONG, error::FilenameTooLong},
-    ErrnoRow{EFBIG, FileTooLarge},
+    ErrnoRow{EFBIG, error::FileTooLarge},
     ErrnoRow{EILSEQ, error::NoUnicodeTranslation},
     ErrnoRow{EIO, error::IoDevice},
     ErrnoRow{ELOOP, error::CantResolveFilename},
@@ -58,7 +55,7 @@ constexpr std::array kRows{
 std::uint32_t WindowsErrorFromErrno(int errnum) {
   for (const ErrnoRow& row : kRows)
     if (row.errnum == errnum) return row.code;
-  return GenFailure;
+  return error::GenFailure;
 }
 
 std::optional<int> ErrnoFromWindowsError(std::uint32_t code) {

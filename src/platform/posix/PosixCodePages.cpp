@@ -8,15 +8,13 @@
 namespace hq2hd::platform::posix {
 namespace {
 
-inline constexpr std::uint32_t kShiftJis = 932;
 inline constexpr std::uint32_t kCpAcp = 0;
 inline constexpr std::uint32_t kCpOemCp = 1;
 inline constexpr std::uint32_t kCpThreadAcp = 3;
-inline constexpr std::uint32_t kInvalidFlags = 1004;
 
 // The pseudo code pages that name the system's own, as Windows accepts them.
 std::uint32_t Resolve(std::uint32_t codePage) {
-  return codePage == kCpAcp || codePage == kCpOemCp || codePage == kCpThreadAcp ? kShiftJis
+  return codePage == kCpAcp || codePage == kCpOemCp || codePage == kCpThreadAcp ? CodePageShiftJis
                                                                                 : codePage;
 }
 
@@ -37,12 +35,12 @@ int Convert(Conversion conversion) {
 
 }  // namespace
 
-std::uint32_t PosixPlatform::AnsiCodePage() { return kShiftJis; }
-std::uint32_t PosixPlatform::OemCodePage() { return kShiftJis; }
+std::uint32_t PosixPlatform::AnsiCodePage() { return CodePageShiftJis; }
+std::uint32_t PosixPlatform::OemCodePage() { return CodePageShiftJis; }
 
 bool PosixPlatform::CodePageInfo(std::uint32_t codePage) {
   switch (Resolve(codePage)) {
-    case kShiftJis:
+    case CodePageShiftJis:
     case CodePageUtf8:
     case CodePageUtf16Le:
     case CodePageUtf16Be:
@@ -62,11 +60,11 @@ int PosixPlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t fla
   if (bytes == nullptr || count <= 0 || unitCapacity < 0) return Failed(error::InvalidParameter);
   switch (const std::uint32_t resolved = Resolve(codePage)) {
     case CodePageUtf8:
-      if ((flags & ~MbErrInvalidChars) != 0) return Failed(kInvalidFlags);
+      if ((flags & ~MbErrInvalidChars) != 0) return Failed(error::InvalidFlags);
       return Convert([&](std::uint32_t& code) {
         return DecodeUtf8(flags, bytes, count, units, unitCapacity, code);
       });
-    case kShiftJis:
+    case CodePageShiftJis:
       return Convert([&](std::uint32_t& code) {
         return DecodeCp932(flags, bytes, count, units, unitCapacity, code);
       });
@@ -86,20 +84,20 @@ int PosixPlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t fla
   if (units == nullptr || count <= 0 || byteCapacity < 0) return Failed(error::InvalidParameter);
   switch (const std::uint32_t resolved = Resolve(codePage)) {
     case CodePageUtf8:
-      if ((flags & ~WcErrInvalidChars) != 0) return Failed(kInvalidFlags);
+      if ((flags & ~WcErrInvalidChars) != 0) return Failed(error::InvalidFlags);
       return Convert([&](std::uint32_t& code) {
         return EncodeUtf8(flags, units, count, bytes, byteCapacity, code);
       });
-    case kShiftJis:
+    case CodePageShiftJis:
       // Only the plain conversion is offered; a flag asking for more is
       // refused rather than ignored.
-      if (flags != 0) return Failed(kInvalidFlags);
+      if (flags != 0) return Failed(error::InvalidFlags);
       return Convert([&](std::uint32_t& code) {
         return EncodeCp932(units, count, bytes, byteCapacity, code);
       });
     case CodePageUsAscii:
     case CodePageWindows1252:
-      if (flags != 0) return Failed(kInvalidFlags);
+      if (flags != 0) return Failed(error::InvalidFlags);
       return Convert([&](std::uint32_t& code) {
         return EncodeSingleByte(resolved, units, count, bytes, byteCapacity, code);
       });

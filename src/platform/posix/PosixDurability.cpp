@@ -19,11 +19,6 @@
 namespace hq2hd::platform::posix {
 namespace {
 
-bool Fail(std::uint32_t code) {
-  StoreLastError(code);
-  return false;
-}
-
 std::string FolderName(TextView folder) {
   std::string path = NativeName(folder);
   return path.empty() ? std::string(".") : path;

@@ -14,19 +14,12 @@
 namespace hq2hd::platform::posix {
 namespace {
 
-inline constexpr std::uint32_t kCreateNew = 1;
 inline constexpr std::uint32_t kOpenAlways = 4;
 inline constexpr std::uint32_t kTruncateExisting = 5;
-inline constexpr std::uint32_t kFileAttributeReadOnly = 0x1;
 
 Handle FailOpen(std::uint32_t code) {
   StoreLastError(code);
   return InvalidHandle;
-}
-
-bool Fail(std::uint32_t code) {
-  StoreLastError(code);
-  return false;
 }
 
 int AccessFlags(std::uint32_t access) {
@@ -72,7 +65,7 @@ Handle PosixPlatform::CreateFile(TextView name, std::uint32_t access, std::uint3
   // A new file is its owner's alone until CopyPermissions gives it the
   // permissions of the file it copies: the host's data is never readable by
   // more users than the host's own file is.
-  const mode_t mode = (flagsAndAttributes & kFileAttributeReadOnly) != 0 ? 0400 : 0600;
+  const mode_t mode = (flagsAndAttributes & FileAttributeReadOnly) != 0 ? 0400 : 0600;
   const bool backupSemantics = (flagsAndAttributes & FileFlagBackupSemantics) != 0;
 
   int fd = -1;
@@ -84,7 +77,7 @@ Handle PosixPlatform::CreateFile(TextView name, std::uint32_t access, std::uint3
     case kTruncateExisting:
       fd = OpenRetrying(path, flags | O_TRUNC, 0);
       break;
-    case kCreateNew:
+    case CreateNew:
       fd = OpenRetrying(path, flags | O_CREAT | O_EXCL, mode);
       break;
     case CreateAlways:

@@ -17,14 +17,7 @@
 namespace hq2hd::platform::posix {
 namespace {
 
-inline constexpr std::uint32_t kFileAttributeReadOnly = 0x1;
 inline constexpr std::uint32_t kFileAttributeArchive = 0x20;
-inline constexpr std::uint32_t kDirectoryNameInvalid = 267;
-
-bool Fail(std::uint32_t code) {
-  StoreLastError(code);
-  return false;
-}
 
 bool TargetIsDirectory(const std::string& path) {
   struct stat info {};
@@ -38,7 +31,7 @@ bool TargetIsDirectory(const std::string& path) {
 std::uint32_t AttributesFor(mode_t mode, const std::string& path) {
   if (S_ISLNK(mode))
     return FileAttributeReparsePoint | (TargetIsDirectory(path) ? FileAttributeDirectory : 0);
-  const std::uint32_t readOnly = (mode & S_IWUSR) == 0 ? kFileAttributeReadOnly : 0;
+  const std::uint32_t readOnly = (mode & S_IWUSR) == 0 ? FileAttributeReadOnly : 0;
   return (S_ISDIR(mode) ? FileAttributeDirectory : kFileAttributeArchive) | readOnly;
 }
 
@@ -67,7 +60,7 @@ bool PosixPlatform::DeleteFile(TextView name) {
   // Windows refuses to delete a directory, a directory link and a read-only
   // file with "access denied"; the attributes above say which is which.
   const std::uint32_t attributes = AttributesFor(info.st_mode, path);
-  if ((attributes & (FileAttributeDirectory | kFileAttributeReadOnly)) != 0)
+  if ((attributes & (FileAttributeDirectory | FileAttributeReadOnly)) != 0)
     return Fail(error::AccessDenied);
   if (::unlink(path.c_str()) != 0) return Fail(ErrorForName(errno, path));
   return true;
@@ -79,11 +72,11 @@ bool PosixPlatform::RemoveDirectory(TextView name) {
   if (!LinkStatus(path, info)) return false;
   if (S_ISLNK(info.st_mode)) {
     // Removing a directory link removes the link, never what it leads to.
-    if (!TargetIsDirectory(path)) return Fail(kDirectoryNameInvalid);
+    if (!TargetIsDirectory(path)) return Fail(error::DirectoryNameInvalid);
     if (::unlink(path.c_str()) != 0) return Fail(ErrorForName(errno, path));
     return true;
   }
-  if (!S_ISDIR(info.st_mode)) return Fail(kDirectoryNameInvalid);
+  if (!S_ISDIR(info.st_mode)) return Fail(error::DirectoryNameInvalid);
   if (::rmdir(path.c_str()) != 0) return Fail(ErrorForName(errno, path));
   return true;
 }
@@ -97,7 +90,7 @@ bool PosixPlatform::MoveFileReplacing(TextView from, TextView to) {
   struct stat targetInfo {};
   if (::lstat(target.c_str(), &targetInfo) == 0 &&
       (AttributesFor(targetInfo.st_mode, target) &
-       (FileAttributeDirectory | kFileAttributeReadOnly)) != 0)
+       (FileAttributeDirectory | FileAttributeReadOnly)) != 0)
     return Fail(error::AccessDenied);
   if (::rename(source.c_str(), target.c_str()) == 0) return true;
   const int errnum = errno;

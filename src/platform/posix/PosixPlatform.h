@@ -71,6 +71,11 @@ class PosixPlatform final : public Platform {
 // backend's own helpers.
 void StoreLastError(std::uint32_t code);
 std::uint32_t LoadLastError();
+// Stores the code and answers false, as a failed call does.
+inline bool Fail(std::uint32_t code) {
+  StoreLastError(code);
+  return false;
+}
 
 // The name as the file system spells it: only the units before a 0 unit
 // count, as with a Windows wide string.

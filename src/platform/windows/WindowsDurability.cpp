@@ -2,7 +2,6 @@
 // mutex) and the clock.
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/windows/FolderClaimName.h"
@@ -14,22 +13,6 @@ namespace hq2hd::platform::windows {
 namespace {
 
 constexpr LCID InvariantLocale = 0x007F;
-
-// Closes a kernel handle of this file on every path.
-class OwnedHandle {
- public:
-  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  ~OwnedHandle() {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-  }
-  HANDLE Get() const { return handle_; }
-  HANDLE Release() { return std::exchange(handle_, nullptr); }
-
- private:
-  HANDLE handle_;
-};
 
 bool FullName(TextView folder, std::wstring& full) {
   const std::wstring name = TerminatedName(folder.empty() ? TextView(u".") : folder);
@@ -59,7 +42,7 @@ bool ClaimKey(TextView folder, std::wstring& key) {
       ::CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
-  if (opened.Get() != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(opened.Get(), &info) &&
+  if (opened.get() != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(opened.get(), &info) &&
       (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0)) {
     key = L"ID:";
     AppendHex(key, info.dwVolumeSerialNumber, 8);
@@ -172,20 +155,20 @@ Handle WindowsPlatform::ClaimFolder(TextView folder, std::uint32_t timeoutMs) {
   UserOnlyDescriptor descriptor(user.Sid());
   if (descriptor.Attributes() == nullptr) return InvalidHandle;
   OwnedHandle mutex(::CreateMutexW(descriptor.Attributes(), FALSE, name.c_str()));
-  if (mutex.Get() == nullptr) return InvalidHandle;
-  if (::GetLastError() == ERROR_ALREADY_EXISTS && !OwnedBy(mutex.Get(), user.Sid())) {
+  if (mutex.get() == nullptr) return InvalidHandle;
+  if (::GetLastError() == ERROR_ALREADY_EXISTS && !OwnedBy(mutex.get(), user.Sid())) {
     ::SetLastError(ERROR_ACCESS_DENIED);
     return InvalidHandle;
   }
-  const DWORD waited = ::WaitForSingleObject(mutex.Get(), timeoutMs);
-  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return FromNative(mutex.Release());
+  const DWORD waited = ::WaitForSingleObject(mutex.get(), timeoutMs);
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return FromNative(mutex.release());
   ::SetLastError(waited == WAIT_TIMEOUT ? error::WaitTimeout : ::GetLastError());
   return InvalidHandle;
 }
 
 void WindowsPlatform::ReleaseFolderClaim(Handle claim) {
-  ::ReleaseMutex(ToNative(claim));
-  ::CloseHandle(ToNative(claim));
+  const OwnedHandle mutex(ToNative(claim));
+  ::ReleaseMutex(mutex.get());
 }
 
 void WindowsPlatform::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }

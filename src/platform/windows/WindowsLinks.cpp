@@ -1,37 +1,20 @@
 // Where a link (reparse point) leads, as a drive-letter path where there is one.
 #include <vector>
 
+#include "platform/windows/NativeHandle.h"
 #include "platform/windows/WideText.h"
 #include "platform/windows/Win32.h"
 #include "platform/windows/WindowsPlatform.h"
 
 namespace hq2hd::platform::windows {
-namespace {
-
-class ScopedNativeHandle {
- public:
-  explicit ScopedNativeHandle(HANDLE handle) : handle_(handle) {}
-  ScopedNativeHandle(const ScopedNativeHandle&) = delete;
-  ScopedNativeHandle& operator=(const ScopedNativeHandle&) = delete;
-  ~ScopedNativeHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
-}  // namespace
-
 bool WindowsPlatform::ResolveLink(TextView name, Text& target) {
   const std::wstring path = TerminatedName(name);
   DWORD attributes = ::GetFileAttributesW(path.c_str());
   DWORD flags = (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
                     ? FILE_FLAG_BACKUP_SEMANTICS
                     : 0;
-  ScopedNativeHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, flags, nullptr));
+  OwnedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, flags, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) return false;
   std::vector<wchar_t> buffer(MAX_PATH);
   DWORD length = ::GetFinalPathNameByHandleW(file.get(), buffer.data(),

@@ -3,7 +3,7 @@
 
 #include "MyFunc/CopyFileWithTimes.h"
 #include "MyFunc/SafeFileOps.h"
-#include "fs/IoStatus.h"
+#include "platform/IoStatus.h"
 #include "platform/UniqueHandle.h"
 #include "report/Exception.h"
 #include "support/CountingPlatform.h"

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "app/RunDriver.h"
-#include "fs/IoStatus.h"
 #include "report/Exception.h"
 #include "support/ForwardingPlatform.h"
 #include "support/RunFixture.h"

@@ -1,13 +1,12 @@
 // Block file I/O: the codes each operation leaves in IoStatus.
-#include "fs/FileVar.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <vector>
 
-#include "fs/IoStatus.h"
+#include "fs/FileVar.h"
 #include "report/Exception.h"
+#include "report/IoFailure.h"
 #include "support/TempDir.h"
 
 namespace hq2hd::testing {

@@ -2,7 +2,7 @@
 // standard output is; and the unhandled failure report.
 #include <gtest/gtest.h>
 
-#include "fs/IoStatus.h"
+#include "platform/IoStatus.h"
 #include "report/ConsoleOut.h"
 #include "report/Exception.h"
 #include "report/RuntimeError.h"

@@ -3,8 +3,8 @@
 
 #include <functional>
 
-#include "fs/IoStatus.h"
 #include "report/Exception.h"
+#include "report/IoFailure.h"
 #include "report/MessageFormat.h"
 #include "report/OsMessage.h"
 #include "support/ForwardingPlatform.h"
@@ -54,8 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
                   false},
         ClassCase{"EArgumentOutOfRangeException", Raise<EArgumentOutOfRangeException>(), true,
                   false, false, false, false},
-        ClassCase{"EDirectoryNotFoundException", Raise<EDirectoryNotFoundException>(), false,
-                  false, false, false, false},
+        ClassCase{"EDirectoryNotFoundException", Raise<EDirectoryNotFoundException>(), false, false,
+                  false, false, false},
         ClassCase{"EFileNotFoundException", Raise<EFileNotFoundException>(), false, false, false,
                   false, false},
         ClassCase{"EConvertError", Raise<EConvertError>(), false, false, false, false, false},
@@ -66,8 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
         ClassCase{"EWriteError", Raise<EWriteError>(), false, true, false, true, false},
         ClassCase{"EInOutError", [] { throw EInOutError(u"m", 5); }, false, false, false, false,
                   false},
-        ClassCase{"EOSError", [] { throw EOSError(u"m", 5); }, false, false, false, false,
-                  false}),
+        ClassCase{"EOSError", [] { throw EOSError(u"m", 5); }, false, false, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct IoCase {
@@ -100,8 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                       IoCase{101, u"ディスクがいっぱいです"},
                       IoCase{106, u"入力値が数値ではありません"}, IoCase{32, u"I/O エラー 32"},
                       IoCase{103, u"I/O エラー 103"}, IoCase{105, u"I/O エラー 105"},
-                      IoCase{-1, u"I/O エラー -1"},
-                      IoCase{INT32_MIN, u"I/O エラー -2147483648"}));
+                      IoCase{-1, u"I/O エラー -1"}, IoCase{INT32_MIN, u"I/O エラー -2147483648"}));
 
 TEST(MessageFormatTest, FillsPlaceholdersLeftToRightAndLeavesOthers) {
   EXPECT_EQ(FormatMessageText(u"%d-%s-%d", {7, u"x", -3}), u"7-x--3");

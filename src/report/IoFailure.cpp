@@ -1,35 +1,25 @@
-#include "fs/IoStatus.h"
+#include "report/IoFailure.h"
 
+#include "platform/Platform.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
 #include "report/MessageFormat.h"
 
 namespace hq2hd {
-namespace {
-thread_local std::int32_t pendingCode = 0;
-}
-
-std::int32_t IoStatus::Peek() { return pendingCode; }
-void IoStatus::Set(std::int32_t code) { pendingCode = code; }
-std::int32_t IoStatus::Take() {
-  std::int32_t code = pendingCode;
-  pendingCode = 0;
-  return code;
-}
 
 Text IoFailureMessage(std::int32_t code) {
   switch (code) {
-    case 2:
+    case platform::error::FileNotFound:
       return Text(catalogue::FileNotFound);
-    case 3:
+    case platform::error::PathNotFound:
       return Text(catalogue::InvalidFileName);
-    case 4:
+    case platform::error::TooManyOpenFiles:
       return Text(catalogue::TooManyOpenFiles);
-    case 5:
+    case platform::error::AccessDenied:
       return Text(catalogue::FileAccessDenied);
-    case 100:
+    case iocode::ReadShort:
       return Text(catalogue::ReadBeyondEnd);
-    case 101:
+    case iocode::WriteShort:
       return Text(catalogue::DiskFull);
     case 106:
       return Text(catalogue::NotANumber);
@@ -38,10 +28,10 @@ Text IoFailureMessage(std::int32_t code) {
   }
 }
 
+void RaiseIoFailure(std::int32_t code) { throw EInOutError(IoFailureMessage(code), code); }
+
 void CheckIo() {
-  if (IoStatus::Peek() == 0) return;
-  std::int32_t code = IoStatus::Take();
-  throw EInOutError(IoFailureMessage(code), code);
+  if (IoStatus::Peek() != 0) RaiseIoFailure(IoStatus::Take());
 }
 
 }  // namespace hq2hd

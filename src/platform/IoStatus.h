@@ -1,9 +1,9 @@
 #pragma once
 // The per-thread I/O result that file-variable operations leave instead of
-// raising, and the check that turns a pending code into EInOutError.
+// raising. It sits in the lowest layer so that fs/ leaves codes and report/
+// raises them (report/IoFailure.h) without either including the other.
 #include <cstdint>
-
-#include "platform/Text.h"
+#include <utility>
 
 namespace hq2hd {
 
@@ -18,16 +18,13 @@ inline constexpr std::int32_t NoStandardOutput = 105;
 
 class IoStatus {
  public:
-  static std::int32_t Peek();
-  static void Set(std::int32_t code);
+  static std::int32_t Peek() { return pendingCode; }
+  static void Set(std::int32_t code) { pendingCode = code; }
   // Returns the pending code and clears it.
-  static std::int32_t Take();
+  static std::int32_t Take() { return std::exchange(pendingCode, 0); }
+
+ private:
+  static inline thread_local std::int32_t pendingCode = 0;
 };
-
-// The message of the I/O failure for a code.
-Text IoFailureMessage(std::int32_t code);
-
-// Raises EInOutError when a code is pending, clearing it first.
-void CheckIo();
 
 }  // namespace hq2hd

@@ -1,0 +1,19 @@
+#pragma once
+// The check that turns a pending I/O code into EInOutError.
+#include <cstdint>
+
+#include "platform/IoStatus.h"
+#include "platform/Text.h"
+
+namespace hq2hd {
+
+// The message of the I/O failure for a code.
+Text IoFailureMessage(std::int32_t code);
+
+// Raises EInOutError with the message for the code.
+[[noreturn]] void RaiseIoFailure(std::int32_t code);
+
+// Raises EInOutError when a code is pending, clearing it first.
+void CheckIo();
+
+}  // namespace hq2hd
