@@ -1,15 +1,21 @@
 // The input and output that a run must do, and nothing else; bench/run.sh
 // times it as the floor. Give it the folder that holds JWC_TEMP.TXT:
 //   cc -O2 bench/io_floor.c -o io_floor && ./io_floor FOLDER
-// 1. copy JWC_TEMP.TXT to TEMP.TXT in 4096-byte blocks, flush the copy to
-//    disk, close both, flush the folder, delete JWC_TEMP.TXT;
-// 2. read TEMP.TXT whole into one buffer;
-// 3. write JWC_TEMP.TXT whole from that buffer, flush it, close it, flush
-//    the folder, delete TEMP.TXT.
+// It makes the same calls as the program's run, in the same order:
+// 1. copy JWC_TEMP.TXT to a new TEMP.TXT in 4096-byte blocks (the block of
+//    CopyFileWithTimes), flush the copy to disk, close both, flush the
+//    folder, delete JWC_TEMP.TXT;
+// 2. read TEMP.TXT through one buffer of 1 MiB (the program's piece),
+//    writing each piece as it comes to a new HQ2HD.NEW; flush it, close it,
+//    rename it over JWC_TEMP.TXT, flush the folder, delete TEMP.TXT.
 // No loop touches the bytes: what the program spends above this is its own.
 // Built for Windows (i686- or x86_64-w64-mingw32-gcc -O2), it does the same
-// through kernel32, with FlushFileBuffers for each flush of a file and
-// nothing for a folder's, as the program's Windows backend.
+// through kernel32, with FlushFileBuffers for each flush of a file, nothing
+// for a folder's, and MoveFileExW with MOVEFILE_REPLACE_EXISTING |
+// MOVEFILE_WRITE_THROUGH for the rename, as the program's Windows backend.
+#define COPY_BLOCK 4096
+#define PIECE (1024 * 1024)
+
 #ifdef _WIN32
 #include <stdio.h>
 #include <stdlib.h>
@@ -27,43 +33,39 @@ static HANDLE open_file(const wchar_t* name, DWORD access, DWORD disposition) {
   return file;
 }
 
+static void write_all(HANDLE file, const char* bytes, DWORD count) {
+  DWORD done = 0;
+  if (!WriteFile(file, bytes, count, &done, NULL) || done != count) fail("write");
+}
+
 int wmain(int argc, wchar_t** argv) {
   if (argc > 1 && !SetCurrentDirectoryW(argv[1])) fail("chdir");
-  char block[4096];
+  static char block[COPY_BLOCK];
   HANDLE in = open_file(L"JWC_TEMP.TXT", GENERIC_READ, OPEN_EXISTING);
-  HANDLE out = open_file(L"TEMP.TXT", GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
-  DWORD n = 0, done = 0;
-  while (ReadFile(in, block, sizeof block, &n, NULL) && n > 0) {
-    if (!WriteFile(out, block, n, &done, NULL) || done != n) fail("copy");
-  }
+  HANDLE out = open_file(L"TEMP.TXT", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+  DWORD n = 0;
+  while (ReadFile(in, block, sizeof block, &n, NULL) && n > 0) write_all(out, block, n);
   if (!FlushFileBuffers(out) || !CloseHandle(in) || !CloseHandle(out)) fail("copy");
   if (!DeleteFileW(L"JWC_TEMP.TXT")) fail("delete the work file");
 
   HANDLE scratch = open_file(L"TEMP.TXT", GENERIC_READ, OPEN_EXISTING);
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(scratch, &size)) fail("size of the copy");
-  const DWORD count = (DWORD)size.QuadPart;
-  char* buffer = malloc(count > 0 ? count : 1);
+  HANDLE work = open_file(L"HQ2HD.NEW", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+  char* buffer = malloc(PIECE);
   if (buffer == NULL) fail("malloc");
-  for (DWORD total = 0; total < count; total += n) {
-    if (!ReadFile(scratch, buffer + total, count - total, &n, NULL) || n == 0) fail("read the copy");
-  }
-  CloseHandle(scratch);
-
-  HANDLE work = open_file(L"JWC_TEMP.TXT", GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
-  for (DWORD total = 0; total < count; total += n) {
-    if (!WriteFile(work, buffer + total, count - total, &n, NULL) || n == 0) fail("write");
-  }
-  if (!FlushFileBuffers(work) || !CloseHandle(work)) fail("flush the work file");
-  if (!DeleteFileW(L"TEMP.TXT")) fail("delete the copy");
+  while (ReadFile(scratch, buffer, PIECE, &n, NULL) && n > 0) write_all(work, buffer, n);
+  if (!FlushFileBuffers(work) || !CloseHandle(work)) fail("flush the new work file");
   free(buffer);
+  CloseHandle(scratch);
+  if (!MoveFileExW(L"HQ2HD.NEW", L"JWC_TEMP.TXT",
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    fail("rename the new work file");
+  if (!DeleteFileW(L"TEMP.TXT")) fail("delete the copy");
   return 0;
 }
 #else
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 static void fail(const char* what) {
@@ -76,43 +78,39 @@ static void flush_folder(void) {
   if (folder < 0 || fsync(folder) != 0 || close(folder) != 0) fail("folder");
 }
 
+static void write_all(int file, const char* bytes, size_t count) {
+  while (count > 0) {
+    ssize_t n = write(file, bytes, count);
+    if (n <= 0) fail("write");
+    bytes += n;
+    count -= (size_t)n;
+  }
+}
+
 int main(int argc, char** argv) {
   if (argc > 1 && chdir(argv[1]) != 0) fail("chdir");
-  char block[4096];
+  static char block[COPY_BLOCK];
   int in = open("JWC_TEMP.TXT", O_RDONLY);
-  int out = open("TEMP.TXT", O_RDWR | O_CREAT | O_TRUNC, 0644);
+  int out = open("TEMP.TXT", O_RDWR | O_CREAT | O_EXCL, 0644);
   if (in < 0 || out < 0) fail("open for the copy");
   ssize_t n;
-  while ((n = read(in, block, sizeof block)) > 0) {
-    if (write(out, block, (size_t)n) != n) fail("copy");
-  }
+  while ((n = read(in, block, sizeof block)) > 0) write_all(out, block, (size_t)n);
   if (n < 0 || fsync(out) != 0 || close(in) != 0 || close(out) != 0) fail("copy");
   flush_folder();
   if (unlink("JWC_TEMP.TXT") != 0) fail("delete the work file");
 
   int scratch = open("TEMP.TXT", O_RDONLY);
-  struct stat st;
-  if (scratch < 0 || fstat(scratch, &st) != 0) fail("open the copy");
-  size_t size = (size_t)st.st_size, done = 0;
-  char* buffer = malloc(size > 0 ? size : 1);
+  int work = open("HQ2HD.NEW", O_RDWR | O_CREAT | O_EXCL, 0644);
+  if (scratch < 0 || work < 0) fail("open for the rewrite");
+  char* buffer = malloc(PIECE);
   if (buffer == NULL) fail("malloc");
-  while (done < size) {
-    n = read(scratch, buffer + done, size - done);
-    if (n <= 0) fail("read the copy");
-    done += (size_t)n;
-  }
+  while ((n = read(scratch, buffer, PIECE)) > 0) write_all(work, buffer, (size_t)n);
+  if (n < 0 || fsync(work) != 0 || close(work) != 0) fail("flush the new work file");
+  free(buffer);
   close(scratch);
-
-  int work = open("JWC_TEMP.TXT", O_RDWR | O_CREAT | O_TRUNC, 0644);
-  if (work < 0) fail("create the work file");
-  for (done = 0; done < size; done += (size_t)n) {
-    n = write(work, buffer + done, size - done);
-    if (n <= 0) fail("write the work file");
-  }
-  if (fsync(work) != 0 || close(work) != 0) fail("flush the work file");
+  if (rename("HQ2HD.NEW", "JWC_TEMP.TXT") != 0) fail("rename the new work file");
   flush_folder();
   if (unlink("TEMP.TXT") != 0) fail("delete the copy");
-  free(buffer);
   return 0;
 }
 #endif

@@ -5,13 +5,19 @@
 # place), with its user CPU time and peak memory; the same text as UTF-16 LE and
 # BE against the floor on that file; the peak memory of an invalid code page
 # 932 file, of one line of the full size, and of one blank line of that size
-# around hq; an empty work file against cp of an empty file. Prints the
-# medians, the ratios and PASS or FAIL for each target.
+# around hq; an empty work file against cp of an empty file; code page 932
+# and UTF-8 work files of each size from 1 KiB to 64 MiB against the floor.
+# Prints the medians, the ratios and PASS or FAIL for each target.
 #
 # Usage: bench/run.sh [options]
 #   --runs N        timed runs of each command after the warm-up (default 5)
 #   --empty-runs N  timed runs for the empty file (default 101; each takes ~1 ms)
 #   --size-mib N    size of each work file (default 64)
+#   --sizes LIST    sizes of the work files timed against the floor one by
+#                   one, at most 1.10 times it (default "1K 16K 64K 256K 1M
+#                   4M 16M 64M"; a number alone is bytes; "" for none)
+#   --size-runs N   timed runs of each command at each of those sizes
+#                   (default 21: the flushes of a small file are noisy)
 #   --strict        exit 1 when a target is missed
 #   --wine          also the win32 and win64 hq2hd.exe under Wine, each
 #                   against the floor built for Windows (kernel32)
@@ -36,6 +42,8 @@ readonly SED_SCRIPT='s/^[[:space:][:cntrl:]]*[hH][qQ][[:space:][:cntrl:]]*$/hd/'
 runs=5
 empty_runs=101
 size_mib=64
+sizes="1K 16K 64K 256K 1M 4M 16M 64M"
+size_runs=21
 strict=0
 wine=0
 large=0
@@ -46,6 +54,8 @@ while [[ $# -gt 0 ]]; do
     --runs) runs="$2"; shift 2 ;;
     --empty-runs) empty_runs="$2"; shift 2 ;;
     --size-mib) size_mib="$2"; shift 2 ;;
+    --sizes) sizes="$2"; shift 2 ;;
+    --size-runs) size_runs="$2"; shift 2 ;;
     --strict) strict=1; shift ;;
     --wine) wine=1; shift ;;
     --large) large=1; shift ;;
@@ -55,10 +65,26 @@ while [[ $# -gt 0 ]]; do
     *) echo "unknown option: $1 (see --help)" >&2; exit 2 ;;
   esac
 done
-if (( runs < 5 || empty_runs < 5 )); then
+if (( runs < 5 || empty_runs < 5 || size_runs < 5 )); then
   echo "at least 5 runs are needed for a median worth the name" >&2
   exit 2
 fi
+
+# Bytes of a size in --sizes: 16K is 16 KiB, 4M 4 MiB, a number alone bytes.
+size_bytes() {
+  case "$1" in
+    *[!0-9KM]* | [KM]* | *[KM]?*) return 1 ;;
+    *K) echo $((${1%K} * 1024)) ;;
+    *M) echo $((${1%M} * 1048576)) ;;
+    *) echo "$1" ;;
+  esac
+}
+for size in $sizes; do
+  if ! size_bytes "$size" >/dev/null || (( $(size_bytes "$size") < 16 )); then
+    echo "not a size of at least 16 bytes: $size (see --help)" >&2
+    exit 2
+  fi
+done
 
 build_dir="$ROOT/${HQ2HD_BUILD_DIR:-build/linux}"
 bench_build_dir="$ROOT/${HQ2HD_BENCH_BUILD_DIR:-build/linux-bench}"
@@ -340,6 +366,33 @@ report_peak() {
   fi
 }
 
+# Each size of --sizes, code page 932 and UTF-8: the run against the floor.
+# The work files of the main size are reused; the others are made and removed.
+report_sizes() {
+  local size bytes folder name label vs_floor
+  echo "By size, against the floor (median of $size_runs runs each):"
+  for size in $sizes; do
+    bytes=$(size_bytes "$size")
+    label="${size/%K/KiB}"
+    label="${label/%M/MiB}"
+    if (( bytes == size_mib * 1048576 )); then
+      folder="$data"
+    else
+      folder="$work/sizes"
+      python3 "$ROOT/bench/make_work_files.py" "$folder" --size-bytes "$bytes" >/dev/null
+    fi
+    for name in cp932 utf8; do
+      warm_up_program "$PROGRAM" "$folder/$name.txt" "$folder/$name.expected"
+      measure "$folder/$name.txt" "$size_runs" hq2hd floor
+      vs_floor=$(ratio "${wall[hq2hd]}" "${wall[floor]}")
+      echo "  $label $name: hq2hd $(millis "${wall[hq2hd]}"), floor $(millis "${wall[floor]}")" \
+        "(${vs_floor}x); user hq2hd ${user[hq2hd]}s, floor ${user[floor]}s"
+      check "$label $name at most 1.10 times the floor" "$vs_floor" 1.10
+    done
+    [[ "$folder" == "$data" ]] || rm -rf "$folder"
+  done
+}
+
 report_empty() {
   warm_up_program "$PROGRAM" "$data/empty.txt" "$data/empty.expected"
   measure "$data/empty.txt" "$empty_runs" hq2hd cp floor
@@ -478,6 +531,7 @@ report_peak "code page 932 with 200 invalid pairs" cp932-invalid 16
 report_peak "one line of code page 932 characters" long-line 16
 report_peak "one blank line around hq" blank-hq-line
 report_empty
+[[ -z "${sizes// /}" ]] || report_sizes
 
 if (( wine )); then
   echo
