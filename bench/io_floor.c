@@ -8,6 +8,10 @@
 // 2. read TEMP.TXT through one buffer of 1 MiB (the program's piece),
 //    writing each piece as it comes to a new HQ2HD.NEW; flush it, close it,
 //    rename it over JWC_TEMP.TXT, flush the folder, delete TEMP.TXT.
+// On Linux it also makes the run's calls around the bytes: the claim (a lock
+// file in a private folder, flock), the work file's times read (with the
+// local time zone) before the copy and written to the copy after it, and
+// the permissions of each new file, made private and then the source's.
 // No loop touches the bytes: what the program spends above this is its own.
 // Built for Windows (i686- or x86_64-w64-mingw32-gcc -O2), it does the same
 // through kernel32, with FlushFileBuffers for each flush of a file, nothing
@@ -66,6 +70,9 @@ int wmain(int argc, wchar_t** argv) {
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 static void fail(const char* what) {
@@ -87,21 +94,42 @@ static void write_all(int file, const char* bytes, size_t count) {
   }
 }
 
+// A new file, private until it has the source's permissions.
+static int create_like(const char* name, int source) {
+  struct stat status;
+  int file = open(name, O_RDWR | O_CREAT | O_EXCL, 0600);
+  if (file < 0 || fstat(source, &status) != 0 || fchmod(file, status.st_mode & 0777) != 0)
+    fail("create");
+  return file;
+}
+
 int main(int argc, char** argv) {
   if (argc > 1 && chdir(argv[1]) != 0) fail("chdir");
+  char claim_folder[64], claim[128];
+  snprintf(claim_folder, sizeof claim_folder, "/tmp/hq2hd-floor-%u", (unsigned)geteuid());
+  snprintf(claim, sizeof claim, "%s/claim.lock", claim_folder);
+  mkdir(claim_folder, 0700);
+  int claimed = open(claim, O_RDWR | O_CREAT | O_NOFOLLOW, 0600);
+  if (claimed < 0 || flock(claimed, LOCK_EX) != 0) fail("claim");
+  struct stat times;
+  struct tm local;
+  if (stat("JWC_TEMP.TXT", &times) != 0 || localtime_r(&times.st_mtime, &local) == NULL)
+    fail("times");
   static char block[COPY_BLOCK];
   int in = open("JWC_TEMP.TXT", O_RDONLY);
-  int out = open("TEMP.TXT", O_RDWR | O_CREAT | O_EXCL, 0644);
-  if (in < 0 || out < 0) fail("open for the copy");
+  if (in < 0) fail("open for the copy");
+  int out = create_like("TEMP.TXT", in);
   ssize_t n;
   while ((n = read(in, block, sizeof block)) > 0) write_all(out, block, (size_t)n);
-  if (n < 0 || fsync(out) != 0 || close(in) != 0 || close(out) != 0) fail("copy");
+  if (n < 0 || fsync(out) != 0 || close(out) != 0) fail("copy");
+  const struct timespec copied[2] = {times.st_atim, times.st_mtim};
+  if (utimensat(AT_FDCWD, "TEMP.TXT", copied, 0) != 0 || close(in) != 0) fail("copy's times");
   flush_folder();
   if (unlink("JWC_TEMP.TXT") != 0) fail("delete the work file");
 
   int scratch = open("TEMP.TXT", O_RDONLY);
-  int work = open("HQ2HD.NEW", O_RDWR | O_CREAT | O_EXCL, 0644);
-  if (scratch < 0 || work < 0) fail("open for the rewrite");
+  if (scratch < 0) fail("open for the rewrite");
+  int work = create_like("HQ2HD.NEW", scratch);
   char* buffer = malloc(PIECE);
   if (buffer == NULL) fail("malloc");
   while ((n = read(scratch, buffer, PIECE)) > 0) write_all(work, buffer, (size_t)n);
@@ -111,6 +139,7 @@ int main(int argc, char** argv) {
   if (rename("HQ2HD.NEW", "JWC_TEMP.TXT") != 0) fail("rename the new work file");
   flush_folder();
   if (unlink("TEMP.TXT") != 0) fail("delete the copy");
+  close(claimed);
   return 0;
 }
 #endif

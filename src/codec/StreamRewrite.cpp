@@ -31,6 +31,12 @@ namespace {
 // The most bytes a piece's end can cut from a code: a UTF-8 sequence but its
 // last byte, or an odd byte and a high surrogate.
 constexpr std::size_t MaxCarry = 4;
+// The writer's buffer: at least what a small file's lines need whole, below
+// the size that the allocator maps on its own; at most a quarter of a piece,
+// which a large file's output passes through (a run of a quarter of the
+// buffer or more is written straight from the piece).
+constexpr std::size_t SmallWriterSize = std::size_t{64} << 10;
+constexpr std::size_t LargeWriterSize = std::size_t{256} << 10;
 
 [[noreturn]] void RaiseReadFailure(std::int32_t code, TextView message) {
   throw EInOutError(Text(message), code);
@@ -72,6 +78,7 @@ class PieceReader {
       throw EFOpenError(FormatMessageText(catalogue::CannotOpenFile, {fullName, reason}));
     }
     if (!Os().FileSize(file_.Get(), remaining_)) RaiseReadFailure();
+    fileSize_ = remaining_;
     // Measured before anything is written: a larger file is refused whole.
     if (remaining_ > MaxFileBytes) RaiseReadFailure(0, catalogue::FileTooLarge);
     const auto capacity =
@@ -101,6 +108,7 @@ class PieceReader {
   }
 
   bool AtEnd() const { return remaining_ == 0; }
+  std::uint64_t FileSize() const { return fileSize_; }
   Handle File() const { return file_.Get(); }
   char* Data() { return buffer_.get(); }
   std::string_view View() const { return std::string_view(buffer_.get(), size_); }
@@ -109,11 +117,12 @@ class PieceReader {
   UniqueHandle file_;
   std::size_t pieceSize_;
   std::uint64_t remaining_ = 0;
+  std::uint64_t fileSize_ = 0;
   std::unique_ptr<char[]> buffer_;
   std::size_t size_ = 0;
 };
 
-// The target, written from a buffer of one piece; a run of bytes that would
+// The target, written from a buffer of its own; a run of bytes that would
 // fill much of it is written straight from where it lies. It is created new,
 // never opened through a name that is already there, and gets the source's
 // permissions before its first byte.
@@ -313,7 +322,14 @@ bool RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLineRule&
   const DetectedMark mark = DetectMark(reader.ReadAtLeast(3));
   const Encoding& read = mark.encoding != nullptr ? *mark.encoding : AnsiEncoding();
   const Encoding& written = WrittenEncoding(read);
-  PieceWriter writer(targetPath, pieceSize, targetCreated, reader.File());
+  // A small file writes at most twice its bytes (no line grows by more than
+  // its break), so a buffer of a whole piece would be mapped and released
+  // for nothing; a large one's buffer stays in the processor's cache.
+  const std::uint64_t writerSize = std::min<std::uint64_t>(
+      std::min(pieceSize, LargeWriterSize),
+      std::max<std::uint64_t>(2 * reader.FileSize() + MaxCarry, SmallWriterSize));
+  PieceWriter writer(targetPath, static_cast<std::size_t>(writerSize), targetCreated,
+                     reader.File());
   writer.Add(written.Preamble());
   if (read.Kind() == EncodingKind::Utf16Le || read.Kind() == EncodingKind::Utf16Be) {
     RewriteUnits(reader, mark.length, read.Kind() == EncodingKind::Utf16Be, written, rule, kernels,
