@@ -8,10 +8,12 @@
 // 2. read TEMP.TXT through one buffer of 1 MiB (the program's piece),
 //    writing each piece as it comes to a new HQ2HD.NEW; flush it, close it,
 //    rename it over JWC_TEMP.TXT, flush the folder, delete TEMP.TXT.
-// On Linux it also makes the run's calls around the bytes: the claim (a lock
-// file in a private folder, flock), the work file's times read (with the
-// local time zone) before the copy and written to the copy after it, and
-// the permissions of each new file, made private and then the source's.
+// On Linux it also makes the run's other calls, in the same order: the
+// claim (a lock file in a private folder, flock), the look-ups with which the
+// run checks a path before it uses it, the work file's three times read
+// (with the local time zone) before the copy and written to the copy after
+// it, each through a handle of its own, and the permissions of each new
+// file, made private and then the source's.
 // No loop touches the bytes: what the program spends above this is its own.
 // Built for Windows (i686- or x86_64-w64-mingw32-gcc -O2), it does the same
 // through kernel32, with FlushFileBuffers for each flush of a file, nothing
@@ -68,6 +70,7 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -94,50 +97,106 @@ static void write_all(int file, const char* bytes, size_t count) {
   }
 }
 
+// The look-ups with which the run checks a path before it uses it: the
+// folder, then the name.
+static void look_up(const char* name, int times) {
+  struct stat status;
+  for (int k = 0; k < times; ++k) {
+    lstat(".", &status);
+    lstat(name, &status);
+  }
+}
+
 // A new file, private until it has the source's permissions.
 static int create_like(const char* name, int source) {
   struct stat status;
-  int file = open(name, O_RDWR | O_CREAT | O_EXCL, 0600);
-  if (file < 0 || fstat(source, &status) != 0 || fchmod(file, status.st_mode & 0777) != 0)
+  look_up(name, 1);
+  int file = open(name, O_RDWR | O_CREAT | O_EXCL | O_NONBLOCK, 0600);
+  if (file < 0 || fstat(file, &status) != 0 || fstat(source, &status) != 0 ||
+      fchmod(file, status.st_mode & 0777) != 0)
     fail("create");
   return file;
 }
 
+// An open file's type, size and permissions, as the run asks them.
+static int open_source(const char* name) {
+  struct stat status;
+  int file = open(name, O_RDONLY | O_NONBLOCK);
+  if (file < 0) fail("open");
+  for (int k = 0; k < 3; ++k) fstat(file, &status);
+  return file;
+}
+
+// One of the three times the run writes to the copy, each through a handle
+// of its own.
+static void write_time(const char* name, const struct timespec times[2]) {
+  struct stat status;
+  look_up(name, 1);
+  lstat(name, &status);
+  int file = open(name, O_WRONLY | O_NONBLOCK);
+  if (file < 0 || fstat(file, &status) != 0 || futimens(file, times) != 0 || close(file) != 0)
+    fail("times");
+}
+
 int main(int argc, char** argv) {
   if (argc > 1 && chdir(argv[1]) != 0) fail("chdir");
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+  char self[256];
+  if (readlink("/proc/self/exe", self, sizeof self) <= 0) fail("readlink");
+  // The claim: a lock file in a private folder.
   char claim_folder[64], claim[128];
+  struct stat status;
   snprintf(claim_folder, sizeof claim_folder, "/tmp/hq2hd-floor-%u", (unsigned)geteuid());
   snprintf(claim, sizeof claim, "%s/claim.lock", claim_folder);
+  stat(".", &status);
   mkdir(claim_folder, 0700);
+  lstat(claim_folder, &status);
   int claimed = open(claim, O_RDWR | O_CREAT | O_NOFOLLOW, 0600);
   if (claimed < 0 || flock(claimed, LOCK_EX) != 0) fail("claim");
+  look_up("HQ2HD.NEW", 1);
+  // The three times of the work file, each read on its own, in local time.
   struct stat times;
   struct tm local;
-  if (stat("JWC_TEMP.TXT", &times) != 0 || localtime_r(&times.st_mtime, &local) == NULL)
-    fail("times");
+  for (int k = 0; k < 3; ++k) {
+    look_up("JWC_TEMP.TXT", 1);
+    if (stat("JWC_TEMP.TXT", &times) != 0 || localtime_r(&times.st_mtime, &local) == NULL)
+      fail("times");
+  }
+
   static char block[COPY_BLOCK];
-  int in = open("JWC_TEMP.TXT", O_RDONLY);
-  if (in < 0) fail("open for the copy");
+  int in = open_source("JWC_TEMP.TXT");
   int out = create_like("TEMP.TXT", in);
   ssize_t n;
   while ((n = read(in, block, sizeof block)) > 0) write_all(out, block, (size_t)n);
-  if (n < 0 || fsync(out) != 0 || close(out) != 0) fail("copy");
-  const struct timespec copied[2] = {times.st_atim, times.st_mtim};
-  if (utimensat(AT_FDCWD, "TEMP.TXT", copied, 0) != 0 || close(in) != 0) fail("copy's times");
+  if (n < 0 || write(out, block, 0) != 0 || fsync(out) != 0 || close(out) != 0) fail("copy");
+  const struct timespec omit = {0, UTIME_OMIT};
+  const struct timespec creation[2] = {omit, omit}, access[2] = {times.st_atim, omit},
+                        modification[2] = {omit, times.st_mtim};
+  write_time("TEMP.TXT", creation);
+  write_time("TEMP.TXT", access);
+  write_time("TEMP.TXT", modification);
+  if (close(in) != 0) fail("copy");
   flush_folder();
+  look_up("JWC_TEMP.TXT", 1);
   if (unlink("JWC_TEMP.TXT") != 0) fail("delete the work file");
 
-  int scratch = open("TEMP.TXT", O_RDONLY);
-  if (scratch < 0) fail("open for the rewrite");
-  int work = create_like("HQ2HD.NEW", scratch);
+  int scratch = open_source("TEMP.TXT");
   char* buffer = malloc(PIECE);
   if (buffer == NULL) fail("malloc");
-  while ((n = read(scratch, buffer, PIECE)) > 0) write_all(work, buffer, (size_t)n);
+  n = read(scratch, buffer, PIECE);
+  int work = create_like("HQ2HD.NEW", scratch);
+  while (n > 0) {
+    write_all(work, buffer, (size_t)n);
+    n = read(scratch, buffer, PIECE);
+  }
   if (n < 0 || fsync(work) != 0 || close(work) != 0) fail("flush the new work file");
   free(buffer);
   close(scratch);
+  look_up("JWC_TEMP.TXT", 1);
   if (rename("HQ2HD.NEW", "JWC_TEMP.TXT") != 0) fail("rename the new work file");
   flush_folder();
+  look_up("TEMP.TXT", 1);
   if (unlink("TEMP.TXT") != 0) fail("delete the copy");
   close(claimed);
   return 0;
