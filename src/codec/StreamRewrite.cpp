@@ -31,12 +31,9 @@ namespace {
 // The most bytes a piece's end can cut from a code: a UTF-8 sequence but its
 // last byte, or an odd byte and a high surrogate.
 constexpr std::size_t MaxCarry = 4;
-// The writer's buffer: at least what a small file's lines need whole, below
-// the size that the allocator maps on its own; at most a quarter of a piece,
-// which a large file's output passes through (a run of a quarter of the
-// buffer or more is written straight from the piece).
+// The smallest buffer of the writer: below the size that the allocator maps
+// on its own, and large enough to take a small file's lines whole.
 constexpr std::size_t SmallWriterSize = std::size_t{64} << 10;
-constexpr std::size_t LargeWriterSize = std::size_t{256} << 10;
 
 [[noreturn]] void RaiseReadFailure(std::int32_t code, TextView message) {
   throw EInOutError(Text(message), code);
@@ -322,12 +319,11 @@ bool RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLineRule&
   const DetectedMark mark = DetectMark(reader.ReadAtLeast(3));
   const Encoding& read = mark.encoding != nullptr ? *mark.encoding : AnsiEncoding();
   const Encoding& written = WrittenEncoding(read);
-  // A small file writes at most twice its bytes (no line grows by more than
-  // its break), so a buffer of a whole piece would be mapped and released
-  // for nothing; a large one's buffer stays in the processor's cache.
+  // A file smaller than a piece writes at most twice its bytes (no line grows
+  // by more than its break): a buffer of a whole piece would be mapped and
+  // released again for nothing.
   const std::uint64_t writerSize = std::min<std::uint64_t>(
-      std::min(pieceSize, LargeWriterSize),
-      std::max<std::uint64_t>(2 * reader.FileSize() + MaxCarry, SmallWriterSize));
+      pieceSize, std::max<std::uint64_t>(2 * reader.FileSize() + MaxCarry, SmallWriterSize));
   PieceWriter writer(targetPath, static_cast<std::size_t>(writerSize), targetCreated,
                      reader.File());
   writer.Add(written.Preamble());
