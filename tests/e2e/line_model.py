@@ -1,58 +1,42 @@
 """A model of what the program makes of a work file, for inputs whose
 characters the code pages round-trip (Python's cp932 agrees with the
 platform's conversion there). A file without a mark that is not code page
-932 keeps its own bytes, line breaks and hq lines apart."""
+932 keeps its own bytes, line breaks and hq lines apart.
+
+The model works on whole byte strings: in UTF-8 and in code page 932 no byte
+of a character other than a line break or a blank is below 0x21, so line
+breaks and the blanks that trimming drops are single bytes in both, and a
+line is "hq" when its bytes are."""
 
 import re
 
 UTF8_MARK = b"\xef\xbb\xbf"
 UTF16_MARKS = {b"\xff\xfe": "utf-16-le", b"\xfe\xff": "utf-16-be"}
 
-
-# CR LF first, so that it counts as one break.
-_BREAK = re.compile(r"\r\n|\r|\n")
-_BLANKS = "".join(chr(unit) for unit in range(0x21))
-
-
-def split_lines(text: str) -> list[str]:
-    """CR LF, a lone CR and a lone LF each end a line; a final break adds no line."""
-    lines = _BREAK.split(text)
-    if lines[-1] == "":
-        lines.pop()
-    return lines
+# After the breaks are CR LF: a line of blanks (units up to U+0020 other than
+# the breaks) around "hq" in any case.
+_BLANKS = rb"[\x00-\x09\x0b\x0c\x0e-\x20]*"
+_HQ_LINE = re.compile(rb"(?m)^" + _BLANKS + rb"[hH][qQ]" + _BLANKS + rb"(?=\r\n)")
 
 
-def split_byte_lines(content: bytes) -> list[bytes]:
-    return [line.encode("latin-1") for line in split_lines(content.decode("latin-1"))]
-
-
-def is_hq_line(line: str) -> bool:
-    trimmed = line.strip(_BLANKS)
-    return len(trimmed) == 2 and trimmed.lower() == "hq"
-
-
-def rewrite(lines: list[str]) -> list[str]:
-    return ["hd" if is_hq_line(line) else line for line in lines]
-
-
-def rewrite_bytes(lines: list[bytes]) -> list[bytes]:
-    return [b"hd" if is_hq_line(line.decode("latin-1")) else line for line in lines]
-
-
-def join_lines(lines: list[str]) -> str:
-    return "".join(line + "\r\n" for line in lines)
+def rewrite_lines(content: bytes) -> bytes:
+    """Every line ends in CR LF, a final break adds no line, hq lines become hd."""
+    if not content:
+        return b""
+    # CR LF first, so that it counts as one break.
+    lines = content.replace(b"\r\n", b"\n").replace(b"\r", b"\n").replace(b"\n", b"\r\n")
+    if not content.endswith((b"\r", b"\n")):
+        lines += b"\r\n"
+    return _HQ_LINE.sub(b"hd", lines)
 
 
 def expected_work_file(content: bytes) -> bytes:
     if content.startswith(UTF8_MARK):
-        text = content[len(UTF8_MARK):].decode("utf-8")
-        return UTF8_MARK + join_lines(rewrite(split_lines(text))).encode("utf-8")
+        body = content[len(UTF8_MARK):]
+        body.decode("utf-8")  # the model covers valid UTF-8 only
+        return UTF8_MARK + rewrite_lines(body)
     encoding = UTF16_MARKS.get(content[:2])
     if encoding:
         body = content[2:][: (len(content) - 2) // 2 * 2]
-        return join_lines(rewrite(split_lines(body.decode(encoding)))).encode("cp932")
-    try:
-        text = content.decode("cp932")
-    except UnicodeDecodeError:
-        return b"".join(line + b"\r\n" for line in rewrite_bytes(split_byte_lines(content)))
-    return join_lines(rewrite(split_lines(text))).encode("cp932")
+        return rewrite_lines(body.decode(encoding).encode("cp932"))
+    return rewrite_lines(content)
