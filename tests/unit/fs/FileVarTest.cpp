@@ -157,34 +157,5 @@ TEST_F(FileVarTest, OpenOfUnassignedRecordIs102) {
   EXPECT_EQ(IoStatus::Take(), 102);
 }
 
-TEST(FileOpenModeTest, SharingBitsMapAsTabled) {
-  const std::uint32_t expected[8] = {3, 0, 1, 2, 3, 0, 0, 0};
-  for (std::uint8_t bits = 0; bits < 8; ++bits) {
-    FileOpenMode::Set(static_cast<std::uint8_t>(bits << 4));
-    EXPECT_EQ(FileOpenMode::SharingFlags(), expected[bits]) << int(bits);
-  }
-  FileOpenMode::Set(2);
-}
-
-}  // namespace
-}  // namespace hq2hd::testing
-
-#include <thread>
-
-namespace hq2hd::testing {
-namespace {
-
-TEST(IoStatusTest, BelongsToTheCallingThread) {
-  IoStatus::Set(5);
-  std::int32_t seenByOther = -1;
-  std::thread other([&] {
-    seenByOther = IoStatus::Peek();
-    IoStatus::Set(7);
-  });
-  other.join();
-  EXPECT_EQ(seenByOther, 0);
-  EXPECT_EQ(IoStatus::Take(), 5);
-}
-
 }  // namespace
 }  // namespace hq2hd::testing

@@ -158,12 +158,6 @@ INSTANTIATE_TEST_SUITE_P(Table, CodePageInfoCases,
                                          CodePageCase{0, true}, CodePageCase{437, false},
                                          CodePageCase{936, false}, CodePageCase{65000, false}));
 
-TEST(SystemCodePages, AreShiftJisAndAUtf8Console) {
-  EXPECT_EQ(NativePlatform().AnsiCodePage(), 932u);
-  EXPECT_EQ(NativePlatform().OemCodePage(), 932u);
-  EXPECT_EQ(NativePlatform().ConsoleOutputCodePage(), 65001u);
-}
-
 struct SingleByteCase {
   std::uint32_t codePage;
   std::string bytes;

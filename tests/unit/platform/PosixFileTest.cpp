@@ -7,7 +7,6 @@
 #include <fstream>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -433,17 +432,6 @@ TEST_F(PosixFiles, ModuleFileNameNamesThisExecutable) {
   EXPECT_EQ(module.front(), u'/');
   EXPECT_EQ(os.FileAttributes(module) & (FileAttributeDirectory | FileAttributeReparsePoint), 0u);
   EXPECT_NE(os.FileAttributes(module), InvalidFileAttributes);
-}
-
-TEST_F(PosixFiles, LastErrorBelongsToTheThread) {
-  os.SetLastError(1234);
-  std::uint32_t seenByOtherThread = 99;
-  std::thread([&] {
-    seenByOtherThread = NativePlatform().LastError();
-    NativePlatform().SetLastError(5);
-  }).join();
-  EXPECT_EQ(seenByOtherThread, 0u);
-  EXPECT_EQ(os.LastError(), 1234u);
 }
 
 }  // namespace
