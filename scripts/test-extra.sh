@@ -45,17 +45,31 @@ if [[ $steps == *" fuzzing "* ]]; then
 echo "=== fuzz targets, ${fuzz_seconds} s each ($fuzz_dir)"
 cmake --preset linux-fuzz -B "$fuzz_dir" >/dev/null
 cmake --build "$fuzz_dir" -j2 --target CodecFuzzer PathFuzzer
+# One target per core, side by side: each still gets its whole time.
+fuzz_pids=()
 for target in CodecFuzzer PathFuzzer; do
   case $target in CodecFuzzer) seeds=tests/fuzz/corpus/codec ;; PathFuzzer) seeds=tests/fuzz/corpus/path ;; esac
   # New inputs go to a corpus in the build folder; the seeds stay as they are.
   work="$fuzz_dir/corpus-$target"
-  mkdir -p "$work" "$fuzz_dir/crashes"
-  echo "--- $target"
-  (cd "$fuzz_dir/crashes" && "../tests/fuzz/$target" -max_total_time="$fuzz_seconds" \
-      -rss_limit_mb=2048 -print_final_stats=1 "../corpus-$target" "$OLDPWD/$seeds") \
-    || { echo "$target found a failing input in $fuzz_dir/crashes: add it to $seeds" \
-              "and make it pass" >&2; false; }
+  mkdir -p "$work" "$fuzz_dir/crashes-$target"
+  (cd "$fuzz_dir/crashes-$target" && "../tests/fuzz/$target" -max_total_time="$fuzz_seconds" \
+      -rss_limit_mb=2048 -print_final_stats=1 "../corpus-$target" "$OLDPWD/$seeds" \
+      > "../fuzz-$target.log" 2>&1) &
+  fuzz_pids+=("$!")
 done
+fuzz_failed=0
+for i in 0 1; do
+  target=$([ "$i" = 0 ] && echo CodecFuzzer || echo PathFuzzer)
+  if wait "${fuzz_pids[$i]}"; then
+    echo "--- $target"; tail -n 12 "$fuzz_dir/fuzz-$target.log"
+  else
+    echo "--- $target"; tail -n 60 "$fuzz_dir/fuzz-$target.log"
+    echo "$target found a failing input in $fuzz_dir/crashes-$target: add it to the seeds" \
+         "in tests/fuzz/corpus and make it pass" >&2
+    fuzz_failed=1
+  fi
+done
+[ "$fuzz_failed" = 0 ]
 stage_done "fuzzing"
 fi
 
@@ -98,10 +112,16 @@ twenty-megabytes||large
 CASES
 echo "valgrind: $cases end-to-end cases, no error and no leak"
 echo "--- the end-to-end harness under Valgrind"
+# Two halves side by side, one per core: the long modules, and the rest.
+wrapper="valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect"
+python3 tests/e2e/run_e2e.py --program "$program" --sandboxes "$sandbox/harness-long" \
+  --wrapper "$wrapper" test_large_file test_overlap > "$sandbox/harness-long.log" 2>&1 &
+long_pid=$!
 python3 tests/e2e/run_e2e.py --program "$program" --sandboxes "$sandbox/harness" \
-  --wrapper "valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect" \
-  test_codec_bytes test_rewrite_rule test_reports test_program_folder test_output_handles \
-  test_path_checks test_large_file test_overlap
+  --wrapper "$wrapper" test_codec_bytes test_rewrite_rule test_reports test_program_folder \
+  test_output_handles test_path_checks
+wait "$long_pid" || { cat "$sandbox/harness-long.log" >&2; false; }
+cat "$sandbox/harness-long.log"
 stage_done "valgrind"
 fi
 
