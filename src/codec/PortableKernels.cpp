@@ -40,9 +40,6 @@ struct Lanes {
   static Vector And(Vector a, Vector b) {
     return Each(a, b, [](unsigned x, unsigned y) { return x & y; });
   }
-  static Vector AndNot(Vector a, Vector b) {
-    return Each(a, b, [](unsigned x, unsigned y) { return ~x & y; });
-  }
   static Vector Add(Vector a, Vector b) {
     return Each(a, b, [](unsigned x, unsigned y) { return x + y; });
   }

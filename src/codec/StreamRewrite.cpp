@@ -1,14 +1,11 @@
 #include "codec/StreamRewrite.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
 #include <string>
-#include <type_traits>
 
 #include "codec/CodecKernels.h"
 #include "codec/Encoding.h"
