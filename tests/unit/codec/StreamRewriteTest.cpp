@@ -33,6 +33,8 @@ struct StreamCase {
   std::optional<std::string> output;
 };
 
+void PrintTo(const StreamCase& streamCase, std::ostream* out) { *out << streamCase.name; }
+
 const StreamLineRule streamRule{"hq", "hd"};
 
 // These passes need their bytes, not the disk's promise to keep them: the
