@@ -7,16 +7,17 @@ import re
 CASES = pathlib.Path(__file__).resolve().parents[1] / "cases"
 FLAGS = {"sweep", "pairs", "no-work-file", "work-file-folder", "platform-out",
          "rename-back-refused"}
-_ESCAPE = re.compile(r"\\(x[0-9A-Fa-f]{2}|u[0-9A-Fa-f]{4}|U[0-9A-Fa-f]{8}|[\\rnt0])|\\")
-_SIMPLE = {"\\": "\\", "r": "\r", "n": "\n", "t": "\t", "0": "\0"}
+_ESCAPE = re.compile(rb"\\(x[0-9A-Fa-f]{2}|[rnt0\\])|\\")
+_SIMPLE = {b"r": b"\r", b"n": b"\n", b"t": b"\t", b"0": b"\0", b"\\": b"\\"}
 
 
-def unescape(field: str) -> str:
-    def replace(match: re.Match) -> str:
+def unescape(field: str) -> bytes:
+    """\\xNN, \\r, \\n, \\t, \\0 and \\\\ stand for their bytes; the rest is UTF-8."""
+    def byte(match: re.Match) -> bytes:
         if match[1] is None:
-            raise ValueError(f"an unknown escape in {field!r}")
-        return _SIMPLE.get(match[1]) or chr(int(match[1][1:], 16))
-    return _ESCAPE.sub(replace, field)
+            raise ValueError(f"tests/cases: an unknown escape in {field!r}")
+        return bytes.fromhex(match[1][1:].decode()) if match[1][0] == ord("x") else _SIMPLE[match[1]]
+    return _ESCAPE.sub(byte, field.encode("utf-8"))
 
 
 def _rows(name: str) -> list[str]:
@@ -39,21 +40,17 @@ def work_file_rows() -> list[WorkFileRow]:
     for line in _rows("work_files.txt"):
         fields = [field.strip(" ") for field in line.split("|")]
         if not 3 <= len(fields) <= 5 or not (fields[1] + fields[2]).isascii():
-            raise ValueError(f"work_files.txt: malformed row: {line}")
+            raise ValueError(f"tests/cases: not 3 to 5 fields, or bytes not ASCII: {line}")
         name, before, after, flags, report = fields + [""] * (5 - len(fields))
-        left = {"JWC_TEMP.TXT"}
-        words = set()
-        for word in flags.split():
-            if word.startswith("left="):
-                left = set(filter(None, word[5:].split(",")))
-            elif word in FLAGS:
-                words.add(word)
-            else:
-                raise ValueError(f"work_files.txt: unknown flag {word}: {line}")
-        pinned = "platform-out" not in words
-        rows.append(WorkFileRow(name, unescape(before).encode("latin-1"),
-                                unescape(after).encode("latin-1") if pinned else None,
-                                frozenset(words), frozenset(left), unescape(report)))
+        words = set(flags.split())
+        lefts = [word[5:] for word in words if word.startswith("left=")]
+        words -= {"left=" + left for left in lefts}
+        if words - FLAGS:
+            raise ValueError(f"tests/cases: unknown flags {words - FLAGS}: {line}")
+        left = set(filter(None, lefts[0].split(","))) if lefts else {"JWC_TEMP.TXT"}
+        rows.append(WorkFileRow(name, unescape(before),
+                                None if "platform-out" in words else unescape(after),
+                                frozenset(words), frozenset(left), report))
     return rows
 
 
@@ -63,6 +60,6 @@ def rule_rows() -> list[tuple[str, bool]]:
     for line in _rows("rewrite_rule.txt"):
         verdict, _, text = line.partition(" ")
         if verdict not in ("hd", "kept") or text.endswith(" "):
-            raise ValueError(f"rewrite_rule.txt: malformed row: {line}")
-        rows.append((unescape(text), verdict == "hd"))
+            raise ValueError(f"tests/cases: malformed row: {line}")
+        rows.append((unescape(text).decode("utf-8"), verdict == "hd"))
     return rows

@@ -1,7 +1,7 @@
 #pragma once
-// The case tables that the C++ tests share with the end-to-end harness
-// (tests/cases/*.txt, built into the tests as text, so that the Windows test
-// programs under Wine need no file beside them).
+// The case tables the C++ tests share with the end-to-end harness
+// (tests/cases/*.txt), built in as text: the Windows tests under Wine need no
+// file beside them.
 #include <optional>
 #include <ostream>
 #include <set>
@@ -10,27 +10,23 @@
 
 namespace hq2hd::testing {
 
-// One work file and what a run leaves of it (tests/cases/work_files.txt).
 struct WorkFileRow {
   std::string name;
   std::string input;
-  // None when what the bytes become is the platform's choice.
-  std::optional<std::string> output;
+  std::optional<std::string> output;  // none: the platform's choice
   std::set<std::string> flags;
   std::set<std::string> left;
-  // Empty when the run prints nothing.
-  std::u16string report;
+  std::u16string report;  // empty: the run prints nothing
 
   bool Has(const std::string& flag) const { return flags.contains(flag); }
-  // A file of bytes at the work file's name, which a run rewrites or reports.
+  // A file of bytes at the work file's name.
   bool IsFile() const { return !Has("no-work-file") && !Has("work-file-folder"); }
 };
 
 const std::vector<WorkFileRow>& WorkFileRows();
-// The rows whose bytes out are pinned: those a whole run is held to.
+// The rows a whole run is held to: those whose bytes out are pinned.
 std::vector<WorkFileRow> PinnedWorkFileRows();
 
-// One line and whether the rule makes it "hd" (tests/cases/rewrite_rule.txt).
 struct RuleRow {
   std::u16string line;
   bool becomesHd;
