@@ -95,18 +95,19 @@ std::vector<WorkFileRow> ReadWorkFileRows() {
     if (!std::ranges::all_of(fields[1] + fields[2], [](unsigned char byte) { return byte < 0x80; }))
       Malformed(line, "bytes that are not ASCII");
     fields.resize(5);
-    WorkFileRow row{fields[0], Unescape(fields[1]), Unescape(fields[2]),
-                    {},        {"JWC_TEMP.TXT"},    Utf16(fields[4])};
+    WorkFileRow row{fields[0], Unescape(fields[1]), Unescape(fields[2]), {}, {}, Utf16(fields[4])};
+    row.left = {"JWC_TEMP.TXT"};
     std::istringstream flags(fields[3]);
     for (std::string flag; flags >> flag;) {
       if (flag.starts_with("left=")) {
         row.left.clear();
         std::istringstream names(flag.substr(5));
         for (std::string name; std::getline(names, name, ',');) row.left.insert(name);
-      } else if (!known.contains(flag)) {
+      } else if (known.contains(flag)) {
+        row.flags.insert(flag);
+      } else {
         Malformed(line, "an unknown flag");
       }
-      row.flags.insert(flag);
     }
     if (row.Has("platform-out")) row.output.reset();
     rows.push_back(std::move(row));
