@@ -1,5 +1,5 @@
 // The scratch copy TEMP.TXT as something the program must not trust: a link
-// left at its name, and a scratch copy that cannot be renamed back.
+// left at its name.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -62,34 +62,6 @@ const ScratchLink scratchLinks[] = {
 
 INSTANTIATE_TEST_SUITE_P(Links, ScratchLinkTest, ::testing::ValuesIn(scratchLinks),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// The work file is gone and the scratch copy cannot be renamed over it: the
-// scratch copy is copied back instead, and kept.
-TEST(ScratchCopyRestore, RefusedRenameIsFollowedByACopy) {
-  const WorkFileCase invalidUtf8{"InvalidUtf8",
-                                 "\xEF\xBB\xBF"
-                                 "a\xFF\r\n",
-                                 "", true};
-  AnomalyRunner runner;
-  runner.Run(invalidUtf8, [](auto&) {});
-  int rename = 0;
-  for (const CallRecord& call : runner.Platform().Trace()) {
-    ++rename;
-    if (call.kind == CallKind::Rename) break;
-  }
-  ASSERT_EQ(runner.Platform().Trace().at(rename - 1).kind, CallKind::Rename);
-
-  const RunOutcome outcome = runner.Run(invalidUtf8, [&](CountingPlatform& p) {
-    p.FailCall(rename, Fault{Fault::Type::Error, 5});
-  });
-  ASSERT_TRUE(outcome.workBytes.has_value()) << runner.Evidence(outcome);
-  EXPECT_EQ(*outcome.workBytes, invalidUtf8.hostBytes);
-  ASSERT_TRUE(outcome.scratchBytes.has_value());
-  EXPECT_EQ(*outcome.scratchBytes, invalidUtf8.hostBytes);
-  EXPECT_EQ(outcome.stdoutBytes,
-            ReportLineBytes(u"EEncodingError: UTF-8 として読み取れないバイトがあります"));
-  EXPECT_EQ(outcome.handlesLeftOpen, 0u);
-}
 
 }  // namespace
 }  // namespace hq2hd::testing

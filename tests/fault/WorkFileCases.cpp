@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "support/CaseTables.h"
+
 namespace hq2hd::testing {
 namespace {
 
@@ -26,29 +28,18 @@ WorkFileCase TenThousandBytes() {
 
 }  // namespace
 
+// The rows of tests/cases/work_files.txt marked for the sweep, and the
+// ten thousand bytes.
 const std::vector<WorkFileCase>& WorkFileCases() {
-  static const std::vector<WorkFileCase> cases{
-      {"Empty", "", "", true},
-      {"CodePage932WithHqLines", "a\r\n  HQ\t\r\nhq\r\n\x82\xA0\r\nhqx",
-       "a\r\nhd\r\nhd\r\n\x82\xA0\r\nhqx\r\n", true},
-      {"Utf8WithMark", "\xEF\xBB\xBF\xC3\xA9\r\nhq\n\xE3\x81\x82",
-       "\xEF\xBB\xBF\xC3\xA9\r\nhd\r\n\xE3\x81\x82\r\n", true},
-      {"Utf16Le",
-       std::string("\xFF\xFE"
-                   "h\0q\0\r\0\n\0\x42\x30",
-                   12),
-       "hd\r\n\x82\xA0\r\n", true},
-      TenThousandBytes(),
-      // Not code page 932 (85 40 has no character): its shared code 87 90 stays.
-      {"InvalidCodePage932", "\x87\x90\r\nhq\r\n\x85\x40", "\x87\x90\r\nhd\r\n\x85\x40\r\n", true},
-      // The run gives such a file back as it was, and says why.
-      {"InvalidUtf8AfterMark",
-       "\xEF\xBB\xBF"
-       "a\xFF\r\nhq\r\n",
-       "\xEF\xBB\xBF"
-       "a\xFF\r\nhq\r\n",
-       true, u"EEncodingError: UTF-8 として読み取れないバイトがあります"},
-  };
+  static const std::vector<WorkFileCase> cases = [] {
+    std::vector<WorkFileCase> sweep;
+    for (const WorkFileRow& row : WorkFileRows()) {
+      if (row.Has("sweep"))
+        sweep.push_back({row.name.c_str(), row.input, *row.output, row.Has("pairs"), row.report});
+    }
+    sweep.push_back(TenThousandBytes());
+    return sweep;
+  }();
   return cases;
 }
 

@@ -1,10 +1,11 @@
-// Whole runs: the work file's bytes before and after, with nothing left over
-// and nothing printed.
+// Whole runs: the work file's bytes before and after, what else is left and
+// what is printed, for every row of tests/cases/work_files.txt.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/CaseTables.h"
 #include "support/RunFixture.h"
 
 namespace hq2hd::testing {
@@ -12,56 +13,29 @@ namespace {
 
 using namespace std::string_literals;
 
-struct BytesCase {
-  const char* name;
-  std::string input;
-  std::string expected;
-};
-
-class RunDriverBytesTest : public RunFixture, public ::testing::WithParamInterface<BytesCase> {};
+class RunDriverBytesTest : public RunFixture, public ::testing::WithParamInterface<WorkFileRow> {};
 
 TEST_P(RunDriverBytesTest, RewritesWorkFileExactly) {
-  WriteBytes(WorkFile(), GetParam().input);
+  const WorkFileRow& row = GetParam();
+  if (row.IsFile()) WriteBytes(WorkFile(), row.input);
+  if (row.Has("work-file-folder")) {
+    std::filesystem::create_directory(WorkFile());
+    WriteBytes(WorkFile() / "inner.txt", row.input);
+  }
+  // The first move is the scratch copy's rename back over the work file.
+  if (row.Has("rename-back-refused")) platform_.moveFault = {1, 5};
   Run();
-  EXPECT_EQ(ReadBytes(WorkFile()), GetParam().expected);
-  EXPECT_EQ(Listing(), (std::set<std::string>{"JWC_TEMP.TXT"}));
-  EXPECT_EQ(platform_.stdoutBytes, "");
+  if (row.Has("work-file-folder")) {
+    EXPECT_EQ(ReadBytes(WorkFile() / "inner.txt"), row.input);
+  } else {
+    for (const std::string& name : row.left) EXPECT_EQ(ReadBytes(dir_.Path() / name), *row.output);
+  }
+  EXPECT_EQ(Listing(), row.left);
+  EXPECT_EQ(platform_.stdoutBytes, row.report.empty() ? "" : ReportBytes(row.report));
 }
 
-const BytesCase bytesCases[] = {
-    {"Empty", "", ""},
-    {"OnlyUtf8Mark", "\xEF\xBB\xBF", "\xEF\xBB\xBF"},
-    {"NoFinalBreak", "a\r\nb", "a\r\nb\r\n"},
-    {"CrOnly", "a\rb\r", "a\r\nb\r\n"},
-    {"LfOnly", "a\nb\n", "a\r\nb\r\n"},
-    {"LfThenCrEndsTwoLines", "a\n\rb", "a\r\n\r\nb\r\n"},
-    {"CrCrLf", "a\r\r\nb", "a\r\n\r\nb\r\n"},
-    {"OneEmptyLine", "\r\n", "\r\n"},
-    {"TrailingEmptyLineKept", "a\r\n\r\n", "a\r\n\r\n"},
-    {"JapaneseInCodePage932", "\x82\xA0\r\n", "\x82\xA0\r\n"},
-    {"Utf8WithMarkKept", "\xEF\xBB\xBF\xC3\xA9\r\n", "\xEF\xBB\xBF\xC3\xA9\r\n"},
-    {"Utf8HqWithoutBreak", "\xEF\xBB\xBFhq", "\xEF\xBB\xBFhd\r\n"},
-    {"Utf16LeWrittenInAnsi", "\xFF\xFEh\0q\0\r\0\n\0"s, "hd\r\n"},
-    {"Utf16Be", "\xFE\xFF\0a"s, "a\r\n"},
-    {"Utf16OddByteIgnored",
-     "\xFF\xFE"s
-     "a\0b"s,
-     "a\r\n"},
-    {"Utf16LeMarkThenNul", "\xFF\xFE\0\0"s, "\0\r\n"s},
-    {"RuleInAnyCaseAndBlanks", "a\r\n  HQ\t\r\nhq\r\nhqx\r\n", "a\r\nhd\r\nhd\r\nhqx\r\n"},
-    {"MixedCases", "Hq\r\nhQ\r\n\x01hq\x1F\r\n", "hd\r\nhd\r\nhd\r\n"},
-    {"NearMissesPass", "h q\r\nhq1\r\nhqhq\r\n   \r\nxhq\r\n",
-     "h q\r\nhq1\r\nhqhq\r\n   \r\nxhq\r\n"},
-    {"FullWidthDoesNotMatch", "\xEF\xBB\xBF\xEF\xBD\x88\xEF\xBD\x91\r\n",
-     "\xEF\xBB\xBF\xEF\xBD\x88\xEF\xBD\x91\r\n"},
-    {"FullWidthInCodePage932", "\x82\x88\x82\x91\r\n", "\x82\x88\x82\x91\r\n"},
-    {"NulIsOrdinary", "a\0b\r\nhq"s, "a\0b\r\nhd\r\n"s},
-    // Read as code page 932: each NUL after CR and LF stands on a line of its own.
-    {"Utf16WithoutMarkKeepsItsBytes", "h\0q\0\r\0\n\0"s, "h\0q\0\r\n\0\r\n\0\r\n"s},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cases, RunDriverBytesTest, ::testing::ValuesIn(bytesCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, RunDriverBytesTest, ::testing::ValuesIn(PinnedWorkFileRows()),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(RunFixture, LargeFileRoundTripsInBlocks) {
   std::string input, expected;

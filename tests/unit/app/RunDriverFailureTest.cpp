@@ -350,18 +350,6 @@ TEST_F(RunFixture, LinkedWorkFileIsReadThroughItsLink) {
 }
 #endif
 
-TEST_F(RunFixture, InvalidUtf8AfterMarkGivesTheFileBack) {
-  const std::string invalid =
-      "\xEF\xBB\xBF"
-      "a\xFF\r\nhq\r\n";
-  WriteBytes(WorkFile(), invalid);
-  Run();
-  EXPECT_EQ(ReadBytes(WorkFile()), invalid);
-  EXPECT_EQ(Listing(), onlyWorkFile);
-  EXPECT_EQ(platform_.stdoutBytes,
-            ReportBytes(u"EEncodingError: UTF-8 として読み取れないバイトがあります"));
-}
-
 TEST_F(RunFixture, RestoreRefusedLeavesHostBytesInScratchCopy) {
   WriteBytes(WorkFile(), hostBytes);
   platform_.readFault = {copyReads + 1, 23};
@@ -372,32 +360,6 @@ TEST_F(RunFixture, RestoreRefusedLeavesHostBytesInScratchCopy) {
   Run();
   EXPECT_FALSE(std::filesystem::exists(WorkFile()));
   EXPECT_EQ(ReadBytes(ScratchFile()), hostBytes);
-}
-
-TEST_F(RunFixture, RefusedRenameIsFollowedByACopyBack) {
-  WriteBytes(WorkFile(), hostBytes);
-  platform_.readFault = {copyReads + 1, 23};
-  platform_.moveFault = {1, 5};
-  Run();
-  EXPECT_EQ(ReadBytes(WorkFile()), hostBytes);
-  EXPECT_EQ(ReadBytes(ScratchFile()), hostBytes);
-  EXPECT_EQ(platform_.stdoutBytes, ReportBytes(u"EInOutError: I/O エラー 23"));
-}
-
-TEST_F(RunFixture, MissingWorkFileIsReportedAndNothingIsCreated) {
-  Run();
-  EXPECT_EQ(platform_.stdoutBytes,
-            ReportBytes(u"EFileNotFoundException: 指定されたファイルが見つかりません"));
-  EXPECT_TRUE(Listing().empty());
-}
-
-TEST_F(RunFixture, WorkFileThatIsAFolderIsReportedAndLeftAlone) {
-  std::filesystem::create_directory(WorkFile());
-  Run();
-  EXPECT_EQ(platform_.stdoutBytes,
-            ReportBytes(u"EFileNotFoundException: 指定されたファイルが見つかりません"));
-  EXPECT_TRUE(std::filesystem::is_directory(WorkFile()));
-  EXPECT_EQ(Listing(), onlyWorkFile);
 }
 
 TEST_F(RunFixture, WorkFileThatCannotBeOpenedReports103) {

@@ -10,6 +10,7 @@
 #include "platform/Platform.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
+#include "support/CaseTables.h"
 #include "support/CountingPlatform.h"
 #include "support/ForwardingPlatform.h"
 #include "support/ReferenceRewrite.h"
@@ -24,12 +25,15 @@ using namespace std::string_literals;
 // from one byte to the whole file: each piece end falls once on every byte,
 // so every code, pair, CR LF and held line is cut somewhere. Every way
 // writes what the whole file as one piece writes, and that is what the
-// plain reference writes, and `output` where given.
+// plain reference writes, and `output` where given (none where the platform
+// decides what a character becomes).
 struct StreamCase {
   const char* name;
   std::string input;
   std::optional<std::string> output;
 };
+
+void PrintTo(const StreamCase& streamCase, std::ostream* out) { *out << streamCase.name; }
 
 const StreamLineRule streamRule{"hq", "hd"};
 
@@ -82,39 +86,20 @@ StreamCase AcrossBlocks(const char* name, std::string_view stops, std::string_vi
   return lines;
 }
 
-const StreamCase streamCases[] = {
-    AcrossBlocks("HqAcrossBlocks", " hq\r\nhqq\r\n", "hd\r\nhqq\r\n"),
-    AcrossBlocks("BreaksAcrossBlocks", "a\rb\n\x82\xA0\r\r\n", "a\r\nb\r\n\x82\xA0\r\n\r\n"),
-    {"Empty", "", ""},
-    {"NulIsOrdinary", "a\0b"s, "a\0b\r\n"s},
-    {"ShortMarkIsAnsi", "\xEF\xBB", std::nullopt},
-    {"Utf16LeNul", "\xFF\xFE\0\0"s, "\0\r\n"s},
-    {"Utf16BeToAnsi", "\xFE\xFF\x00\x61\x30\x42"s, "a\x82\xA0\r\n"},
-    {"Utf16LeEmptyLastLine", "\xFF\xFE\x42\x30\r\0\n\0\r\0\n\0"s, "\x82\xA0\r\n\r\n"},
-    // What a character without an ANSI code becomes is the platform's choice.
-    {"Utf16CharacterWithoutAnsiCode", "\xFF\xFE" "a\0\x3D\xD8\x00\xDE" "b\0"s, std::nullopt},
-    {"Utf8MarkOnly", "\xEF\xBB\xBF", "\xEF\xBB\xBF"},
-    {"EveryBreakAndRule", "a\r\n  HQ\t\r\nhq\rx\n\n\r\x82\xA0hq\r\n h\tq\r\n hQ",
-     "a\r\nhd\r\nhd\r\nx\r\n\r\n\r\n\x82\xA0hq\r\n h\tq\r\nhd\r\n"},
-    {"CrCrLfAndLfCr", "a\r\r\nb\n\rc\r", "a\r\n\r\nb\r\n\r\nc\r\n"},
-    {"HeldLineThatIsNotHq", " \t h \r\n\t hqq\r\n \x01hq\x02 ", " \t h \r\n\t hqq\r\nhd\r\n"},
-    {"Cp932SharedCodes", "\x87\x90\xED\x40\r\nhq", "\x81\xE0\xFA\x5C\r\nhd\r\n"},
-    // Small pieces replace 87 90 before 85 40 shows the file to be invalid:
-    // it is read a second time and written as its own bytes.
-    {"Cp932InvalidAfterSharedCode", "\x87\x90\r\n hq\r\n\x85\x40\r\n\x82",
-     "\x87\x90\r\nhd\r\n\x85\x40\r\n\x82\r\n"},
-    {"Cp932LeadByteBeforeBreak", "\x82\r\nhq\r\n", "\x82\r\nhd\r\n"},
-    {"Utf8WithoutMark", "\xE6\x97\xA5\xE6\x9C\xAC\r\nHq", "\xE6\x97\xA5\xE6\x9C\xAC\r\nhd\r\n"},
-    {"Utf8EveryLength", "\xEF\xBB\xBF\xC3\xA9\xE3\x81\x82\r\n hq \n\xF0\x9F\x98\x80",
-     "\xEF\xBB\xBF\xC3\xA9\xE3\x81\x82\r\nhd\r\n\xF0\x9F\x98\x80\r\n"},
-    {"Utf16LeOddLastByte", "\xFF\xFE\x42\x30\r\0\n\0h\0Q\0\r\0x"s, "\x82\xA0\r\nhd\r\n"},
-    {"Utf16BeBreaks", "\xFE\xFF\0a\0\r\0\r\0\n\0\n\0 \0h\0q"s, "a\r\n\r\n\r\nhd\r\n"},
-    // The platform decides what a pair or a lone surrogate becomes; a pair
-    // cut by a piece's end must still be one pair.
-    {"Utf16Surrogates", "\xFF\xFE\x3D\xD8\x00\xDE\r\0\n\0\x00\xDC\x3D\xD8"s, std::nullopt},
-};
+// The work files of tests/cases/work_files.txt, but for whole runs only (no
+// work file, a report), and the lines across blocks.
+std::vector<StreamCase> StreamCases() {
+  std::vector<StreamCase> cases = {
+      AcrossBlocks("HqAcrossBlocks", " hq\r\nhqq\r\n", "hd\r\nhqq\r\n"),
+      AcrossBlocks("BreaksAcrossBlocks", "a\rb\n\x82\xA0\r\r\n", "a\r\nb\r\n\x82\xA0\r\n\r\n")};
+  for (const WorkFileRow& row : WorkFileRows()) {
+    if (row.IsFile() && row.report.empty())
+      cases.push_back({row.name.c_str(), row.input, row.output});
+  }
+  return cases;
+}
 
-INSTANTIATE_TEST_SUITE_P(Files, StreamRewriteTest, ::testing::ValuesIn(streamCases),
+INSTANTIATE_TEST_SUITE_P(Files, StreamRewriteTest, ::testing::ValuesIn(StreamCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StreamRewriteTest, TextRuleHasTheLastWordOnUtf16Lines) {
