@@ -114,23 +114,24 @@ std::string FaultPlanPlatform::TraceText() const {
 }
 
 FaultPlanPlatform::Decision FaultPlanPlatform::Enter(CallKind kind, const char* function,
-                                                   TextView argument, CallFault* byFunction) {
+                                                     TextView argument, CallFault* byFunction) {
   return Enter(kind, function, Printable(argument), byFunction);
 }
 
 FaultPlanPlatform::Decision FaultPlanPlatform::Enter(CallKind kind, const char* function,
-                                                   Handle handle, CallFault* byFunction) {
+                                                     Handle handle, CallFault* byFunction) {
   return Enter(kind, function, "handle " + std::to_string(handle), byFunction);
 }
 
 FaultPlanPlatform::Decision FaultPlanPlatform::Enter(CallKind kind, const char* function,
-                                                   std::string argument, CallFault* byFunction) {
+                                                     std::string argument, CallFault* byFunction) {
   const bool functionFails = byFunction != nullptr && byFunction->Hit();
   if (reporting_) return functionFails ? Decision{Action::Fail, byFunction->error} : Decision{};
   trace_.push_back(CallRecord{kind, function, std::move(argument), {}});
   const int index = static_cast<int>(trace_.size());
   if (plan_.crashAt != 0 && index >= plan_.crashAt) {
-    bool torn = index == plan_.crashAt && plan_.crash == Crash::TornWrite && kind == CallKind::Write;
+    bool torn =
+        index == plan_.crashAt && plan_.crash == Crash::TornWrite && kind == CallKind::Write;
     return {torn ? Action::TornWrite : Action::Nothing, error::AccessDenied};
   }
   if (hold_ && hold_->waitedSince) {
@@ -153,7 +154,6 @@ FaultPlanPlatform::Decision FaultPlanPlatform::Enter(CallKind kind, const char* 
   return {Action::Fail, fault.error};
 }
 
-
 Handle FaultPlanPlatform::CreateFile(TextView name, std::uint32_t access, std::uint32_t share,
                                      std::uint32_t disposition, std::uint32_t flags) {
   CountingAllocations::Pause pause;
@@ -169,7 +169,7 @@ Handle FaultPlanPlatform::CreateFile(TextView name, std::uint32_t access, std::u
 }
 
 bool FaultPlanPlatform::ReadFile(Handle file, void* buffer, std::uint32_t count,
-                                std::uint32_t& done) {
+                                 std::uint32_t& done) {
   CountingAllocations::Pause pause;
   done = 0;
   const int read = ++reads_;
@@ -183,14 +183,15 @@ bool FaultPlanPlatform::ReadFile(Handle file, void* buffer, std::uint32_t count,
 }
 
 bool FaultPlanPlatform::WriteFile(Handle file, const void* buffer, std::uint32_t count,
-                                 std::uint32_t& done) {
+                                  std::uint32_t& done) {
   CountingAllocations::Pause pause;
   // The standard output and error are checked by their bytes.
   if (ProcessView::Captured(file)) return Inner().WriteFile(file, buffer, count, done);
   done = 0;
   const int write = ++writes_;
   Decision decision = Enter(CallKind::Write, "WriteFile", file, &plan_.writeFault);
-  if (decision.action == Action::Pass && write == plan_.shortWriteAt) decision.action = Action::Short;
+  if (decision.action == Action::Pass && write == plan_.shortWriteAt)
+    decision.action = Action::Short;
   switch (decision.action) {
     case Action::Pass:
       break;
@@ -245,8 +246,8 @@ bool FaultPlanPlatform::RemoveDirectory(TextView name) {
 
 bool FaultPlanPlatform::MoveFileReplacing(TextView from, TextView to) {
   CountingAllocations::Pause pause;
-  Decision decision =
-      Enter(CallKind::Rename, "MoveFileReplacing", Text(from) + u" -> " + Text(to), &plan_.moveFault);
+  Decision decision = Enter(CallKind::Rename, "MoveFileReplacing", Text(from) + u" -> " + Text(to),
+                            &plan_.moveFault);
   if (decision.action != Action::Pass) return Refuse(decision.error, false);
   if (plan_.refuseWrites) return Refuse(error::AccessDenied, false);
   return Inner().MoveFileReplacing(from, to);
@@ -274,7 +275,7 @@ bool FaultPlanPlatform::FindFirstEntry(TextView name, std::uint32_t& attributes)
 }
 
 std::uint32_t FaultPlanPlatform::FullPathName(TextView name, std::uint32_t bufferLength,
-                                             char16_t* buffer) {
+                                              char16_t* buffer) {
   CountingAllocations::Pause pause;
   Decision decision = Enter(CallKind::FullName, "FullPathName", name);
   if (decision.action != Action::Pass) return Refuse(decision.error, 0u);
@@ -284,7 +285,7 @@ std::uint32_t FaultPlanPlatform::FullPathName(TextView name, std::uint32_t buffe
 }
 
 bool FaultPlanPlatform::SetFileTimes(Handle file, const FileTime* creation,
-                                    const FileTime* lastAccess, const FileTime* lastWrite) {
+                                     const FileTime* lastAccess, const FileTime* lastWrite) {
   CountingAllocations::Pause pause;
   Decision decision = Enter(CallKind::TimeWrite, "SetFileTimes", file);
   if (decision.action != Action::Pass) return Refuse(decision.error, false);
@@ -327,8 +328,8 @@ bool FaultPlanPlatform::CodePageInfo(std::uint32_t codePage) {
 }
 
 int FaultPlanPlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags,
-                                          const char* bytes, int count, char16_t* units,
-                                          int unitCapacity) {
+                                           const char* bytes, int count, char16_t* units,
+                                           int unitCapacity) {
   CountingAllocations::Pause pause;
   Decision decision = Enter(CallKind::Conversion, "MultiByteToWideChar", u"");
   if (decision.action != Action::Pass) return Refuse(decision.error, 0);
@@ -336,8 +337,8 @@ int FaultPlanPlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t
 }
 
 int FaultPlanPlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags,
-                                          const char16_t* units, int count, char* bytes,
-                                          int byteCapacity) {
+                                           const char16_t* units, int count, char* bytes,
+                                           int byteCapacity) {
   CountingAllocations::Pause pause;
   Decision decision = Enter(CallKind::Conversion, "WideCharToMultiByte", u"");
   if (decision.action != Action::Pass) return Refuse(decision.error, 0);
@@ -345,7 +346,7 @@ int FaultPlanPlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t
 }
 
 int FaultPlanPlatform::LowerCase(std::uint32_t locale, const char16_t* source, int count,
-                                char16_t* dest) {
+                                 char16_t* dest) {
   if (plan_.lowerCaseRunsOutOfMemory) throw std::bad_alloc();
   CountingAllocations::Pause pause;
   Decision decision =

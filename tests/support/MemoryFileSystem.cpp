@@ -237,8 +237,7 @@ bool MemoryFileSystem::RemoveDirectory(TextView name) {
   if (entry == nullptr) return FailMissing(normal);
   // Removing a directory link removes the link, never what it leads to.
   if (!IsFolder(normal)) return Fail(error::DirectoryNameInvalid);
-  if (entry->kind == Entry::Kind::Folder && !List(normal).empty())
-    return Fail(error::DirNotEmpty);
+  if (entry->kind == Entry::Kind::Folder && !List(normal).empty()) return Fail(error::DirNotEmpty);
   names_.erase(normal);
   pending_.push_back({NameChange::Kind::Delete, normal, {}, {}});
   return true;
@@ -269,7 +268,8 @@ bool MemoryFileSystem::FlushFolder(TextView folder) {
   for (const auto& [name, entry] : names_)
     if (inFolder(name)) durable_[name] = entry;
   std::erase_if(pending_, [&](const NameChange& change) {
-    return inFolder(change.name) && (change.kind != NameChange::Kind::Rename || inFolder(change.to));
+    return inFolder(change.name) &&
+           (change.kind != NameChange::Kind::Rename || inFolder(change.to));
   });
   return true;
 }
@@ -308,8 +308,7 @@ bool MemoryFileSystem::SharingAllows(const std::shared_ptr<File>& file, std::uin
   };
   return std::ranges::all_of(handles_, [&](const auto& handle) {
     const Open& open = handle.second;
-    return open.file != file ||
-           (sharedFor(access, open.share) && sharedFor(open.access, share));
+    return open.file != file || (sharedFor(access, open.share) && sharedFor(open.access, share));
   });
 }
 
@@ -337,7 +336,8 @@ Handle MemoryFileSystem::CreateFile(TextView name, std::uint32_t access, std::ui
       FailMissing(normal);
       return InvalidHandle;
     }
-    auto file = std::make_shared<File>(File{{}, {}, (flags & FileAttributeReadOnly) != 0, now_, now_});
+    auto file =
+        std::make_shared<File>(File{{}, {}, (flags & FileAttributeReadOnly) != 0, now_, now_});
     const Entry created{Entry::Kind::File, file, {}};
     names_[normal] = created;
     pending_.push_back({NameChange::Kind::Create, normal, {}, created});
@@ -377,8 +377,8 @@ bool MemoryFileSystem::ReadFile(Handle file, void* buffer, std::uint32_t count,
   if (!open->file || (open->access & GenericRead) == 0) return Fail(error::AccessDenied);
   const std::string& bytes = open->file->bytes;
   if (open->position < bytes.size()) {
-    done = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(count, bytes.size() - open->position));
+    done =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(count, bytes.size() - open->position));
     std::memcpy(buffer, bytes.data() + open->position, done);
     open->position += done;
   }

@@ -12,8 +12,7 @@ Text ProcessView::ModuleFileName() {
   if (process_.moduleFileName.empty()) return Inner().ModuleFileName();
   // As the backends do: a longer name arrives cut, and says so.
   constexpr std::size_t limit = 260;
-  SetLastError(process_.moduleFileName.size() > limit ? error::InsufficientBuffer
-                                                      : error::Success);
+  SetLastError(process_.moduleFileName.size() > limit ? error::InsufficientBuffer : error::Success);
   return process_.moduleFileName.substr(0, limit);
 }
 
