@@ -41,7 +41,13 @@ void CountingPlatform::ApplyPowerLoss() {
   if (!PowerLost()) return;
   CountingAllocations::Pause pause;
   if (memory_ == nullptr) throw std::logic_error("only files in memory can lose power");
+  pendingAtPowerLoss_ = memory_->PendingNameChanges();
   memory_->PowerLoss(lostNameChanges);
+}
+
+int CountingPlatform::PendingNameChanges() const {
+  if (PowerLost()) return pendingAtPowerLoss_;
+  return memory_ != nullptr ? memory_->PendingNameChanges() : 0;
 }
 
 Handle CountingPlatform::CreateFile(TextView name, std::uint32_t access, std::uint32_t share,

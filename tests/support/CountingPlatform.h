@@ -51,8 +51,9 @@ class CountingPlatform : public FaultPlan,
   void ApplyPowerLoss();
 
   int Calls() const { return static_cast<int>(Trace().size()); }
-  // Name changes of the run that no flush of their folder has followed.
-  int PendingNameChanges() const { return memory_ ? memory_->PendingNameChanges() : 0; }
+  // Name changes of the run that no flush of their folder has followed (at
+  // the power loss, after one).
+  int PendingNameChanges() const;
   const std::vector<CallRecord>& Trace() const { return plan_.Trace(); }
   std::string TraceText() const { return plan_.TraceText(); }
   // Handles and claims given to the program that it never gave back.
@@ -72,6 +73,7 @@ class CountingPlatform : public FaultPlan,
   ProcessView process_;
   FaultPlanPlatform plan_;
   std::set<platform::Handle> programOpen_;
+  int pendingAtPowerLoss_ = 0;
 };
 
 }  // namespace hq2hd::testing
