@@ -171,6 +171,14 @@ bool MemoryFileSystem::FailMissing(const Text& name) {
   return Fail(IsFolder(ParentOf(name)) ? error::FileNotFound : error::PathNotFound);
 }
 
+// A name that leads nowhere is missing; one that leads to a file is no
+// folder (ENOTDIR, 3).
+bool MemoryFileSystem::FailNoFolder(const Text& name) {
+  const std::optional<Text> followed = Follow(name);
+  if (followed && Find(*followed) != nullptr) return Fail(error::PathNotFound);
+  return FailMissing(name);
+}
+
 // As the POSIX backend gives them: a link is a reparse point, with the
 // directory bit when it leads to a folder; a file carries ARCHIVE, and
 // READONLY when it cannot be written.
@@ -255,14 +263,20 @@ bool MemoryFileSystem::MoveFileReplacing(TextView from, TextView to) {
   if (source == target) return true;
   names_[target] = *moved;
   names_.erase(source);
+  // A folder's names move with it.
+  const Text inside = source + u'/';
+  for (auto named = names_.lower_bound(inside);
+       named != names_.end() && named->first.starts_with(inside);) {
+    names_[target + named->first.substr(source.size())] = named->second;
+    named = names_.erase(named);
+  }
   pending_.push_back({NameChange::Kind::Rename, source, target, {}});
   return true;
 }
 
 bool MemoryFileSystem::FlushFolder(TextView folder) {
   const Text flushed = Normal(folder);
-  if (Find(flushed) == nullptr) return FailMissing(flushed);
-  if (!IsFolder(flushed)) return Fail(error::PathNotFound);
+  if (!IsFolder(flushed)) return FailNoFolder(flushed);
   const auto inFolder = [&](const Text& name) { return ParentOf(name) == flushed; };
   std::erase_if(durable_, [&](const auto& named) { return inFolder(named.first); });
   for (const auto& [name, entry] : names_)
@@ -343,7 +357,8 @@ Handle MemoryFileSystem::CreateFile(TextView name, std::uint32_t access, std::ui
     pending_.push_back({NameChange::Kind::Create, normal, {}, created});
     const Handle handle = NewHandle();
     handles_[handle] = Open{std::move(file), access, share, 0};
-    SetLastError(error::Success);
+    // Windows tells CreateAlways whether the file was there already.
+    if (disposition == CreateAlways) SetLastError(error::Success);
     return handle;
   }
   if (entry->kind == Entry::Kind::Folder) {
@@ -445,10 +460,7 @@ bool MemoryFileSystem::FlushFileBuffers(Handle file) {
 Handle MemoryFileSystem::ClaimFolder(TextView folder, std::uint32_t) {
   const Text normal = Normal(folder);
   if (!IsFolder(normal)) {
-    if (Find(normal) == nullptr)
-      FailMissing(normal);
-    else
-      SetLastError(error::PathNotFound);
+    FailNoFolder(normal);
     return InvalidHandle;
   }
   const Handle claim = NewHandle();

@@ -121,6 +121,7 @@ class MemoryFileSystem final : public FileBottom {
   // Fails with the code POSIX gives a missing name: 3 when its folder is
   // missing, else 2.
   bool FailMissing(const Text& name);
+  bool FailNoFolder(const Text& name);
   std::uint32_t Attributes(const Text& name, const Entry& entry) const;
   Open* OpenOf(platform::Handle file);
   bool SharingAllows(const std::shared_ptr<File>& file, std::uint32_t access,
