@@ -21,19 +21,17 @@ inline constexpr FileTime kNow{133'485'408'000'000'000ull};
 // relative name taken from the root. "/" is the root.
 Text Normal(TextView name) {
   name = name.substr(0, name.find(u'\0'));
-  std::vector<TextView> parts;
+  Text normal;
+  normal.reserve(name.size() + 1);
   for (std::size_t start = 0; start <= name.size();) {
-    std::size_t stop = std::min(name.find(u'/', start), name.size());
+    const std::size_t stop = std::min(name.find(u'/', start), name.size());
     const TextView part = name.substr(start, stop - start);
-    if (part == u"..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != u".") {
-      parts.push_back(part);
-    }
+    if (part == u"..")
+      normal.resize(normal.empty() ? 0 : normal.rfind(u'/'));
+    else if (!part.empty() && part != u".")
+      (normal += u'/') += part;
     start = stop + 1;
   }
-  Text normal;
-  for (TextView part : parts) (normal += u'/') += part;
   return normal.empty() ? Text(u"/") : normal;
 }
 
