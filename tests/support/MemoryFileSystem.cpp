@@ -94,6 +94,7 @@ std::vector<MemoryFileSystem::Listed> MemoryFileSystem::List(TextView folder) co
     const auto kind = static_cast<Listed::Kind>(entry.kind);
     listed.push_back({LeafOf(name), kind, entry.file ? entry.file->bytes : "", entry.target});
   }
+  std::ranges::sort(listed, {}, &Listed::leaf);
   return listed;
 }
 
@@ -259,14 +260,15 @@ bool MemoryFileSystem::MoveFileReplacing(TextView from, TextView to) {
   if (moved == nullptr) return FailMissing(source);
   if (!IsFolder(ParentOf(target))) return Fail(error::PathNotFound);
   if (source == target) return true;
-  names_[target] = *moved;
-  names_.erase(source);
   // A folder's names move with it.
   const Text inside = source + u'/';
-  for (auto named = names_.lower_bound(inside);
-       named != names_.end() && named->first.starts_with(inside);) {
-    names_[target + named->first.substr(source.size())] = named->second;
-    named = names_.erase(named);
+  std::vector<Text> movedNames{source};
+  for (const auto& named : names_)
+    if (named.first.starts_with(inside)) movedNames.push_back(named.first);
+  for (const Text& name : movedNames) {
+    Entry entry = std::move(names_.at(name));
+    names_.erase(name);
+    names_[target + name.substr(source.size())] = std::move(entry);
   }
   pending_.push_back({NameChange::Kind::Rename, source, target, {}});
   return true;

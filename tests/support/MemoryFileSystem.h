@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "support/FileBottom.h"
@@ -111,7 +112,7 @@ class MemoryFileSystem final : public FileBottom {
     Text name, to;
     Entry entry;
   };
-  using Names = std::map<Text, Entry>;
+  using Names = std::unordered_map<Text, Entry>;
 
   const Entry* Find(const Text& name) const;
   // The name a link at `name` finally leads to (the name itself when it is no
