@@ -35,9 +35,9 @@ Text Normal(TextView name) {
   return normal.empty() ? Text(u"/") : normal;
 }
 
-Text ParentOf(const Text& normal) {
+TextView ParentOf(TextView normal) {
   const std::size_t slash = normal.rfind(u'/');
-  return slash == 0 || slash == Text::npos ? Text(u"/") : normal.substr(0, slash);
+  return slash == 0 || slash == Text::npos ? TextView(u"/") : normal.substr(0, slash);
 }
 
 Text LeafOf(const Text& normal) { return normal.substr(normal.rfind(u'/') + 1); }
@@ -57,7 +57,7 @@ void MemoryFileSystem::Clear() {
 }
 
 void MemoryFileSystem::MakeFolders(TextView folder) {
-  for (Text name = Normal(folder); name != u"/"; name = ParentOf(name))
+  for (Text name = Normal(folder); name != u"/"; name = Text(ParentOf(name)))
     durable_[name] = names_[name] = Entry{Entry::Kind::Folder, nullptr, {}};
 }
 
@@ -150,12 +150,14 @@ std::optional<Text> MemoryFileSystem::Follow(const Text& name) const {
     const Entry* entry = Find(at);
     if (entry == nullptr || entry->kind != Entry::Kind::Link) return at;
     const bool absolute = !entry->target.empty() && entry->target[0] == u'/';
-    at = Normal(absolute ? entry->target : ParentOf(at) + u'/' + entry->target);
+    at = Normal(absolute ? entry->target : Text(ParentOf(at)) + u'/' + entry->target);
   }
   return std::nullopt;
 }
 
 bool MemoryFileSystem::IsFolder(const Text& name) const {
+  if (const Entry* entry = Find(name); entry == nullptr || entry->kind != Entry::Kind::Link)
+    return entry != nullptr && entry->kind == Entry::Kind::Folder;
   const std::optional<Text> followed = Follow(name);
   const Entry* entry = followed ? Find(*followed) : nullptr;
   return entry != nullptr && entry->kind == Entry::Kind::Folder;
@@ -167,7 +169,7 @@ bool MemoryFileSystem::Fail(std::uint32_t code) {
 }
 
 bool MemoryFileSystem::FailMissing(const Text& name) {
-  return Fail(IsFolder(ParentOf(name)) ? error::FileNotFound : error::PathNotFound);
+  return Fail(IsFolder(Text(ParentOf(name))) ? error::FileNotFound : error::PathNotFound);
 }
 
 // A name that leads nowhere is missing; one that leads to a file is no
@@ -258,7 +260,7 @@ bool MemoryFileSystem::MoveFileReplacing(TextView from, TextView to) {
     return Fail(error::AccessDenied);
   const Entry* moved = Find(source);
   if (moved == nullptr) return FailMissing(source);
-  if (!IsFolder(ParentOf(target))) return Fail(error::PathNotFound);
+  if (!IsFolder(Text(ParentOf(target)))) return Fail(error::PathNotFound);
   if (source == target) return true;
   // A folder's names move with it.
   const Text inside = source + u'/';
@@ -335,7 +337,7 @@ Handle MemoryFileSystem::CreateFile(TextView name, std::uint32_t access, std::ui
   if (disposition != CreateNew && disposition != CreateAlways && disposition != OpenExisting)
     return refuse(error::InvalidParameter);
   const Text normal = Normal(name);
-  if (!IsFolder(ParentOf(normal))) return refuse(error::PathNotFound);
+  if (!IsFolder(Text(ParentOf(normal)))) return refuse(error::PathNotFound);
   // O_EXCL: any name there, a link that leads nowhere included, is in the way.
   const Entry* there = Find(normal);
   if (disposition == CreateNew && there != nullptr) return refuse(error::FileExists);
