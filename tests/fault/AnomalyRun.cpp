@@ -15,10 +15,9 @@
 namespace hq2hd::testing {
 namespace {
 
-std::optional<std::string> BytesIfFile(const std::filesystem::path& path) {
-  if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path))) return {};
-  return ReadBytes(path);
-}
+namespace fs = std::filesystem;
+
+std::string Utf8(const Text& leaf) { return fs::path(leaf).string(); }
 
 std::string Shown(const std::optional<std::string>& bytes) {
   if (!bytes) return "(absent)";
@@ -40,23 +39,69 @@ bool HoldsData(const std::optional<std::string>& bytes, const WorkFileCase& work
 
 }  // namespace
 
-AnomalyRunner::AnomalyRunner() : scope_(platform_) {
+AnomalyRunner::AnomalyRunner()
+    : folder_(dir_.Name("")),
+      files_(platform::NativePlatform()),
+      platform_(files_),
+      scope_(platform_) {
   platform_.moduleFileName = dir_.Name("hq2hd.exe");
+  files_.MakeFolders(folder_);
 }
 
 void AnomalyRunner::ClearFolder() {
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
-    std::filesystem::remove_all(entry.path());
+  for (const auto& entry : fs::directory_iterator(dir_.Path())) fs::remove_all(entry.path());
+  files_.Clear();
+  files_.MakeFolders(folder_);
+  onDisk_ = true;
+}
+
+// What the test arranged on the disk, in memory: files, folders and links.
+void AnomalyRunner::LoadFromDisk() {
+  files_.Clear();
+  files_.MakeFolders(folder_);
+  for (const auto& entry : fs::recursive_directory_iterator(dir_.Path())) {
+    const Text name = ToText(entry.path());
+    if (entry.is_symlink())
+      files_.PutLink(name, ToText(fs::read_symlink(entry.path())));
+    else if (entry.is_directory())
+      files_.MakeFolders(name);
+    else
+      files_.PutFile(name, ReadBytes(entry.path()),
+                     (entry.status().permissions() & fs::perms::owner_write) == fs::perms::none);
+  }
+}
+
+// What the run left in memory, on the disk, for the test to check there.
+void AnomalyRunner::SaveToDisk() const {
+  for (const auto& entry : fs::directory_iterator(dir_.Path())) fs::remove_all(entry.path());
+  const auto save = [&](const auto& self, const Text& folder, const fs::path& path) -> void {
+    for (const MemoryFileSystem::Listed& listed : files_.List(folder)) {
+      const fs::path at = path / fs::path(listed.leaf);
+      switch (listed.kind) {
+        case MemoryFileSystem::Listed::Kind::Link:
+          fs::create_symlink(fs::path(listed.target), at);
+          break;
+        case MemoryFileSystem::Listed::Kind::Folder:
+          fs::create_directory(at);
+          self(self, folder + u'/' + listed.leaf, at);
+          break;
+        case MemoryFileSystem::Listed::Kind::File:
+          WriteBytes(at, listed.bytes);
+          break;
+      }
+    }
+  };
+  save(save, folder_, dir_.Path());
 }
 
 std::string AnomalyRunner::FolderState() const {
   std::set<std::string> entries;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
-    std::string state = entry.path().filename().string() + '\0';
-    if (entry.is_symlink())
-      state += "link to " + std::filesystem::read_symlink(entry.path()).string();
-    else if (entry.is_regular_file())
-      state += ReadBytes(entry.path());
+  for (const MemoryFileSystem::Listed& listed : files_.List(folder_)) {
+    std::string state = Utf8(listed.leaf) + '\0';
+    if (listed.kind == MemoryFileSystem::Listed::Kind::Link)
+      state += "link to " + Utf8(listed.target);
+    else if (listed.kind == MemoryFileSystem::Listed::Kind::File)
+      state += listed.bytes;
     else
       state += "folder";
     entries.insert(std::move(state));
@@ -69,8 +114,10 @@ std::string AnomalyRunner::FolderState() const {
 RunOutcome AnomalyRunner::Run(const WorkFileCase& workFile,
                               const std::function<void(CountingPlatform&)>& plan,
                               std::int64_t failAllocation) {
-  ClearFolder();
-  WriteBytes(dir_.Path() / "JWC_TEMP.TXT", workFile.hostBytes);
+  onDisk_ = false;
+  files_.Clear();
+  files_.MakeFolders(folder_);
+  files_.PutFile(folder_ + u"JWC_TEMP.TXT", workFile.hostBytes);
   return RunAsIs(plan, failAllocation);
 }
 
@@ -80,6 +127,7 @@ RunOutcome AnomalyRunner::RunAsIs(const std::function<void(CountingPlatform&)>& 
   IoStatus::Take();
   platform_.Reset();
   plan(platform_);
+  if (onDisk_) LoadFromDisk();
 
   RunOutcome outcome;
   CountingAllocations::Start(failAllocation);
@@ -99,10 +147,10 @@ RunOutcome AnomalyRunner::RunAsIs(const std::function<void(CountingPlatform&)>& 
   outcome.calls = platform_.Calls();
   outcome.handlesLeftOpen = platform_.HandlesLeftOpen();
   outcome.stdoutBytes = platform_.stdoutBytes;
-  outcome.workBytes = BytesIfFile(dir_.Path() / "JWC_TEMP.TXT");
-  outcome.scratchBytes = BytesIfFile(dir_.Path() / "TEMP.TXT");
-  outcome.newWorkFileLeft =
-      std::filesystem::exists(std::filesystem::symlink_status(dir_.Path() / "HQ2HD.NEW"));
+  outcome.workBytes = files_.FileBytes(folder_ + u"JWC_TEMP.TXT");
+  outcome.scratchBytes = files_.FileBytes(folder_ + u"TEMP.TXT");
+  outcome.newWorkFileLeft = files_.Exists(folder_ + u"HQ2HD.NEW");
+  if (onDisk_) SaveToDisk();
   return outcome;
 }
 
@@ -112,8 +160,8 @@ std::string AnomalyRunner::Evidence(const RunOutcome& outcome) const {
   text << "work file JWC_TEMP.TXT: " << Shown(outcome.workBytes) << "\n";
   text << "scratch copy TEMP.TXT: " << Shown(outcome.scratchBytes) << "\n";
   text << "folder:";
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
-    text << " " << entry.path().filename().string();
+  for (const MemoryFileSystem::Listed& listed : files_.List(folder_))
+    text << " " << Utf8(listed.leaf);
   text << "\nstandard output: " << Shown(outcome.stdoutBytes) << "\n";
   return text.str();
 }
@@ -183,7 +231,7 @@ void WarmUpProcessState() {
   // keep for the rest of the process.
   AnomalyRunner runner;
   for (const WorkFileCase& workFile : WorkFileCases()) runner.Run(workFile, [](auto&) {});
-  std::filesystem::remove(runner.Folder().Path() / "JWC_TEMP.TXT");
+  runner.Files().Remove(runner.Folder().Name("JWC_TEMP.TXT"));
   RunDriver();
   ConsoleOut::Instance().CloseAtExit();
   ConsoleOut::Instance().Reset();

@@ -1,6 +1,9 @@
 #pragma once
 // One in-process run of the program in a folder of its own, through the
-// counting platform, with what the run left behind.
+// counting platform over files in memory, with what the run left behind.
+// The folder is a real one too, for tests that arrange it on the disk: after
+// ClearFolder, the next run starts from what the disk holds and leaves what
+// it made there as well. Run starts from the memory alone.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -36,24 +39,34 @@ class AnomalyRunner {
   RunOutcome Run(const WorkFileCase& workFile, const std::function<void(CountingPlatform&)>& plan,
                  std::int64_t failAllocation = 0);
 
-  // Runs on whatever the folder holds now.
+  // Runs on whatever the folder holds now: in memory, or on the disk after
+  // ClearFolder.
   RunOutcome RunAsIs(const std::function<void(CountingPlatform&)>& plan,
                      std::int64_t failAllocation = 0);
-  // Removes everything from the folder.
+  // Removes everything from the folder, on the disk and in memory; until
+  // the next Run, runs start from the disk and leave their files there.
   void ClearFolder();
   // The folder's names and what each holds: two runs that leave the same
   // state leave the next run the same work.
   std::string FolderState() const;
 
   CountingPlatform& Platform() { return platform_; }
+  MemoryFileSystem& Files() { return files_; }
   const TempDir& Folder() const { return dir_; }
   // The call trace and the folder's files, for a failure message.
   std::string Evidence(const RunOutcome& outcome) const;
 
  private:
+  void LoadFromDisk();
+  void SaveToDisk() const;
+
   TempDir dir_;
+  // The folder as the program names it, with its separator at the end.
+  Text folder_;
+  MemoryFileSystem files_;
   CountingPlatform platform_;
   platform::ScopedPlatform scope_;
+  bool onDisk_ = false;
 };
 
 // Empty when the standard output is empty or one report line
