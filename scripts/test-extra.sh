@@ -109,10 +109,10 @@ echo "--- the end-to-end harness under Valgrind"
 # Two halves side by side, one per core: the long modules, and the rest.
 wrapper="valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect"
 python3 tests/e2e/run_e2e.py --program "$program" --sandboxes "$sandbox/harness-long" \
-  --wrapper "$wrapper" test_large_file test_overlap > "$sandbox/harness-long.log" 2>&1 &
+  --wrapper "$wrapper" test_large_file test_overlap test_reports > "$sandbox/harness-long.log" 2>&1 &
 long_pid=$!
 python3 tests/e2e/run_e2e.py --program "$program" --sandboxes "$sandbox/harness" \
-  --wrapper "$wrapper" test_codec_bytes test_rewrite_rule test_reports test_program_folder \
+  --wrapper "$wrapper" test_codec_bytes test_rewrite_rule test_program_folder \
   test_output_handles test_path_checks
 wait "$long_pid" || { cat "$sandbox/harness-long.log" >&2; false; }
 cat "$sandbox/harness-long.log"

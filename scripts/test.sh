@@ -14,6 +14,9 @@ times=$(mktemp)
 trap 'rm -f "$times"' EXIT
 echo "install-deps $((SECONDS - started)) s" >> "$times"
 
+# One Wine prefix for both Windows presets: the second need not make its own.
+export HQ2HD_WINE_PREFIX="${HQ2HD_WINE_PREFIX:-$PWD/build/wineprefix}"
+
 for preset in "${presets[@]}"; do
   current="preset $preset"
   echo "=== $preset"
