@@ -45,9 +45,11 @@ class Target:
         """A drive letter of the Wine prefix mapped onto the sandbox root, as
         a second spelling of every folder under it ("Y:"), for the `with`
         block only: while it exists, Wine names a program started by its Unix
-        name after it, which other tests must not see."""
-        prefix = pathlib.Path(os.environ.get("HQ2HD_WINE_PREFIX")
-                              or self.launcher.parent / "wineprefix")
+        name after it, which other tests must not see: the tests that use it
+        run in a prefix of their own (HQ2HD_WINE_PREFIX_SUFFIX, as wine-run)."""
+        prefix = pathlib.Path(str(os.environ.get("HQ2HD_WINE_PREFIX")
+                                  or self.launcher.parent / "wineprefix")
+                              + os.environ.get("HQ2HD_WINE_PREFIX_SUFFIX", ""))
         link = prefix / "dosdevices" / "y:"
         link.unlink(missing_ok=True)
         link.symlink_to(self.sandbox_root.resolve())
