@@ -15,7 +15,7 @@ from test_large_file import generated_text
 RUNS_AT_ONCE = 4
 # Every Windows start goes through Wine, which is far slower to start; under a
 # memory checker a few trials show what it has to show.
-TRIALS = 3 if target().wrapper else 50 if target().is_windows else 100
+TRIALS = 3 if target().wrapper else 30 if target().is_windows else 100
 WORK_FILE_BYTES = 30_000  # about 3,000 lines
 # Wine itself now and then fails a process when several start at once (seen:
 # "wine: Unhandled page fault" on stderr of a run that ended with code 0; a run
