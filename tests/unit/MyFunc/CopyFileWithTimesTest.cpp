@@ -231,7 +231,7 @@ TEST_F(CopyTest, DestinationCheckFailingBeforeItsTimesLeavesACompleteCopy) {
 TEST_F(CopyTest, SourceNameLongerThan259UnitsReaches103) {
   const std::filesystem::path folder = dir_.Path() / std::string(150, 'd');
   std::filesystem::create_directories(folder);
-  const std::filesystem::path source = folder / (std::string(120, 's') + ".txt");
+  const std::filesystem::path source = folder / std::string(120, 's').append(".txt");
   WriteBytes(source, "abc");
   const Text longName = u"\\\\?\\" + ToText(source);
   ASSERT_GT(longName.size(), 259u);
