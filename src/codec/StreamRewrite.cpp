@@ -31,6 +31,9 @@ constexpr std::size_t MaxCarry = 4;
 // The smallest buffer of the writer: below the size that the allocator maps
 // on its own, and large enough to take a small file's lines whole.
 constexpr std::size_t SmallWriterSize = std::size_t{64} << 10;
+// The largest: each page of a new buffer costs a fault when first written, and
+// past this size those faults cost more than the fewer writes save.
+constexpr std::size_t LargeWriterSize = std::size_t{256} << 10;
 
 [[noreturn]] void RaiseReadFailure(std::int32_t code, TextView message) {
   throw EInOutError(Text(message), code);
@@ -316,11 +319,11 @@ bool RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLineRule&
   const DetectedMark mark = DetectMark(reader.ReadAtLeast(3));
   const Encoding& read = mark.encoding != nullptr ? *mark.encoding : AnsiEncoding();
   const Encoding& written = WrittenEncoding(read);
-  // A file smaller than a piece writes at most twice its bytes (no line grows
-  // by more than its break): a buffer of a whole piece would be mapped and
-  // released again for nothing.
+  // A small file writes at most twice its bytes (no line grows by more than
+  // its break): a larger buffer would be mapped and released for nothing.
   const std::uint64_t writerSize = std::min<std::uint64_t>(
-      pieceSize, std::max<std::uint64_t>(2 * reader.FileSize() + MaxCarry, SmallWriterSize));
+      std::min(pieceSize, LargeWriterSize),
+      std::max<std::uint64_t>(2 * reader.FileSize() + MaxCarry, SmallWriterSize));
   PieceWriter writer(targetPath, static_cast<std::size_t>(writerSize), targetCreated,
                      reader.File());
   writer.Add(written.Preamble());
