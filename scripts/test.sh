@@ -18,6 +18,7 @@ echo "install-deps $((SECONDS - started)) s" >> "$times"
 export HQ2HD_WINE_PREFIX="${HQ2HD_WINE_PREFIX:-$PWD/build/wineprefix}"
 # Making the prefix takes Wine about 25 s, mostly waiting: it is made while the
 # Linux preset builds, by the first Windows preset's own launcher.
+current="making the Wine prefix"
 cmake --preset win32 >/dev/null
 build/win32/wine-run cmd /c exit 0 > build/wineprefix.log 2>&1 &
 wine_prefix_pid=$!
