@@ -59,10 +59,22 @@ struct Lanes {
 #pragma GCC pop_options
 #endif
 
+// The C library's answer, where its header is C++ that the compiler takes
+// (clang refuses the _Bool in glibc 2.36's).
+#if defined(__GLIBC__) && !defined(__clang__) && __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#endif
+
 namespace hq2hd {
 const CodecKernels* Avx2Kernels() {
+#ifdef CPU_FEATURE_ACTIVE
+  // The C library asked the processor as the program started. Asking again
+  // costs each run tens of microseconds where CPUID traps to a hypervisor.
+  return CPU_FEATURE_ACTIVE(AVX2) ? &avx2::Kernels : nullptr;
+#else
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") ? &avx2::Kernels : nullptr;
+#endif
 }
 }  // namespace hq2hd
 #else

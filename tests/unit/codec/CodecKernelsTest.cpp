@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "codec/CodecKernels.h"
 #include "platform/Platform.h"
@@ -135,6 +136,20 @@ std::vector<std::size_t> PlainLineStops(const CodecKernels& kernels, const std::
   }
   return stops;
 }
+
+#if defined(__x86_64__) || defined(__i386__)
+// The sets offered are those the processor has, as the compiler's own check
+// of the processor sees it, and a run uses the widest of them.
+TEST(KernelChoiceTest, TheSetsOfTheProcessorTheWidestActive) {
+  __builtin_cpu_init();
+  std::vector<std::string> expected = {"portable", "sse2"};
+  if (__builtin_cpu_supports("avx2")) expected.push_back("avx2");
+  std::vector<std::string> offered;
+  for (const CodecKernels* kernels : SupportedKernels()) offered.push_back(kernels->name);
+  EXPECT_EQ(offered, expected);
+  EXPECT_EQ(ActiveKernels().name, expected.back());
+}
+#endif
 
 // The code page 932 check and the plain lines take 64 bytes at a time, with
 // 16 or 32 to an instruction, or one by one. On long random text every set
