@@ -46,8 +46,9 @@ echo "=== fuzz targets, ${fuzz_seconds} s each ($fuzz_dir)"
 cmake --preset linux-fuzz -B "$fuzz_dir" >/dev/null
 cmake --build "$fuzz_dir" -j2 --target CodecFuzzer PathFuzzer
 # One target per core, side by side: each still gets its whole time.
+fuzz_targets=(CodecFuzzer PathFuzzer)
 fuzz_pids=()
-for target in CodecFuzzer PathFuzzer; do
+for target in "${fuzz_targets[@]}"; do
   case $target in CodecFuzzer) seeds=tests/fuzz/corpus/codec ;; PathFuzzer) seeds=tests/fuzz/corpus/path ;; esac
   # New inputs go to a corpus in the build folder; the seeds stay as they are.
   work="$fuzz_dir/corpus-$target"
@@ -58,8 +59,8 @@ for target in CodecFuzzer PathFuzzer; do
   fuzz_pids+=("$!")
 done
 fuzz_failed=0
-for i in 0 1; do
-  target=$([ "$i" = 0 ] && echo CodecFuzzer || echo PathFuzzer)
+for i in "${!fuzz_targets[@]}"; do
+  target=${fuzz_targets[$i]}
   if wait "${fuzz_pids[$i]}"; then
     echo "--- $target"; tail -n 12 "$fuzz_dir/fuzz-$target.log"
   else

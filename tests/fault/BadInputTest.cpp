@@ -2,51 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
 
 #include "fault/AnomalyRun.h"
-#include "support/CaseTables.h"
 
 namespace hq2hd::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Every work file of tests/cases/work_files.txt through the counting double:
-// the files the run leaves, what it prints, and every handle closed.
-class OddBytesTest : public ::testing::TestWithParam<WorkFileRow> {};
-
-TEST_P(OddBytesTest, RoundTrip) {
-  const WorkFileRow& row = GetParam();
-  AnomalyRunner runner;
-  const fs::path folder = runner.Folder().Path();
-  runner.ClearFolder();
-  if (row.IsFile()) WriteBytes(folder / "JWC_TEMP.TXT", row.input);
-  if (row.Has("work-file-folder")) {
-    fs::create_directory(folder / "JWC_TEMP.TXT");
-    WriteBytes(folder / "JWC_TEMP.TXT" / "inner.txt", row.input);
-  }
-  const RunOutcome outcome = runner.RunAsIs([&](CountingPlatform& platform) {
-    // The first move is the scratch copy's rename back over the work file.
-    if (row.Has("rename-back-refused")) platform.moveFault = {1, 5};
-  });
-  if (row.Has("work-file-folder")) {
-    EXPECT_EQ(ReadBytes(folder / "JWC_TEMP.TXT" / "inner.txt"), row.input);
-  } else {
-    for (const std::string& name : row.left)
-      EXPECT_EQ(ReadBytes(folder / name), *row.output) << name << "\n" << runner.Evidence(outcome);
-  }
-  std::set<std::string> listing;
-  for (const auto& entry : fs::directory_iterator(folder))
-    listing.insert(entry.path().filename().string());
-  EXPECT_EQ(listing, row.left);
-  EXPECT_EQ(outcome.stdoutBytes, row.report.empty() ? "" : ReportLineBytes(row.report));
-  EXPECT_EQ(outcome.handlesLeftOpen, 0u);
-  EXPECT_TRUE(outcome.escaped.empty()) << outcome.escaped;
-}
-
-INSTANTIATE_TEST_SUITE_P(BadInputs, OddBytesTest, ::testing::ValuesIn(PinnedWorkFileRows()),
-                         [](const auto& info) { return info.param.name; });
 
 const std::string hostBytes = "a\r\nhq\r\n";
 const std::string rewrittenBytes = "a\r\nhd\r\n";

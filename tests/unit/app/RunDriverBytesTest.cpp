@@ -1,5 +1,6 @@
 // Whole runs: the work file's bytes before and after, what else is left and
-// what is printed, for every row of tests/cases/work_files.txt.
+// what is printed, every handle closed, for every row of
+// tests/cases/work_files.txt.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -32,6 +33,7 @@ TEST_P(RunDriverBytesTest, RewritesWorkFileExactly) {
   }
   EXPECT_EQ(Listing(), row.left);
   EXPECT_EQ(platform_.stdoutBytes, row.report.empty() ? "" : ReportBytes(row.report));
+  EXPECT_EQ(platform_.HandlesLeftOpen(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RunDriverBytesTest, ::testing::ValuesIn(PinnedWorkFileRows()),
