@@ -26,6 +26,10 @@ struct Cp932Scan {
 struct CodecKernels {
   const char* name;
   Cp932Scan (*scanCp932)(const char* at, const char* end, bool final);
+  // The same, but only looking for codes written back as another: AfterRewrite
+  // when the piece has one, else AsItIs, valid or not. A body that has none
+  // is written as its own bytes whether or not it is valid.
+  Cp932Scan (*findCp932Changes)(const char* at, const char* end, bool final);
   // Replaces, in place, every code that code page 932 writes back as another
   // code of the same length; the bytes must be valid code page 932.
   void (*rewriteCp932Codes)(char* at, char* end);

@@ -68,6 +68,13 @@ inline constexpr ByteRange LookedUpLeads[] = {
     {0x81, 0x88}, {0x98, 0x98}, {0xEA, 0xEF}, {0xFA, 0xFA}, {0xFC, 0xFC}};
 // Every other lead takes these trails as they are, and only these.
 inline constexpr ByteRange PlainTrails[] = {{0x40, 0x7E}, {0x80, 0xFC}};
+// Every code written back as another has its lead and trail in one of these.
+struct CodeRange {
+  ByteRange leads;
+  ByteRange trails;
+};
+inline constexpr CodeRange ChangingCodes[] = {
+    {{0x87, 0x87}, {0x90, 0x9C}}, {{0xED, 0xEE}, {0x40, 0xFC}}, {{0xFA, 0xFA}, {0x4A, 0x5B}}};
 
 template <std::size_t N>
 constexpr bool In(const ByteRange (&ranges)[N], unsigned byte) {
@@ -83,7 +90,14 @@ inline constexpr bool ClassesMatchTables = [] {
     if (In(NoSingleBytes, byte) == HasBit(Cp932SingleBytes, byte)) return false;
     if (lead && !In(MayLeadBytes, byte)) return false;
     if (In(MayLeadBytes, byte) && !lead && !In(LookedUpLeads, byte)) return false;
-    if (!lead || In(LookedUpLeads, byte)) continue;
+    if (!lead) continue;
+    for (unsigned trail = 0; trail < 256; ++trail) {
+      const bool listed = std::any_of(
+          std::begin(ChangingCodes), std::end(ChangingCodes),
+          [&](CodeRange codes) { return In({codes.leads}, byte) && In({codes.trails}, trail); });
+      if (HasBit(Cp932ChangedTrails[Cp932LeadRows[byte] - 1u], trail) && !listed) return false;
+    }
+    if (In(LookedUpLeads, byte)) continue;
     const std::size_t row = Cp932LeadRows[byte] - 1u;
     for (unsigned trail = 0; trail < 256; ++trail) {
       if (HasBit(Cp932ValidTrails[row], trail) != In(PlainTrails, trail)) return false;

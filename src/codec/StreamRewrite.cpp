@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "codec/CodecKernels.h"
@@ -240,20 +241,28 @@ class UnitEncoder {
 
 // How a body without a mark in code page 932 is written: as the codes a
 // strict reading gives while it is valid, as its own bytes once it is not.
-enum class Cp932Writing { AsRead, AsOwnBytes };
+// The two differ only where a code is written back as another, so a body is
+// first only searched for such codes (`Searched`), and checked whole
+// (`Checked`) from the piece where one turns up; after the first piece, that
+// needs the body read anew.
+enum class Cp932Writing { Searched, Checked, AsOwnBytes };
+
+// How a pass over a body ended: written (none), or to be written anew with
+// the writing named.
+using WriteAgain = std::optional<Cp932Writing>;
 
 // The bytes of a body that is written in its own encoding: UTF-8 checked
 // strictly, code page 932 checked and its shared codes replaced, any other
-// ANSI code page as it is. False when a code page 932 body turned out not to
-// be valid after codes of it were replaced: it must be written anew.
-bool RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& read,
-                  Cp932Writing writing, const StreamLineRule& rule, const CodecKernels& kernels,
-                  PieceWriter& writer) {
+// ANSI code page as it is.
+WriteAgain RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& read,
+                        Cp932Writing writing, const StreamLineRule& rule,
+                        const CodecKernels& kernels, PieceWriter& writer) {
   const bool utf8 = &read == &Utf8Encoding();
-  bool checkCp932 = !utf8 && read.CodePage() == CodePageShiftJis && writing == Cp932Writing::AsRead;
+  if (utf8 || read.CodePage() != CodePageShiftJis) writing = Cp932Writing::AsOwnBytes;
   bool replaced = false;
   LineRewriter<char> lines(rule, kernels);
-  for (std::string_view piece = reader.View();; piece = reader.View()) {
+  for (bool first = true;; first = false) {
+    const std::string_view piece = reader.View();
     const bool final = reader.AtEnd();
     char* const data = reader.Data();
     const std::string_view body = piece.substr(start);
@@ -262,11 +271,23 @@ bool RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& read,
       usable = final ? body.size() : CompleteUtf8(body);
       if (!kernels.isStrictUtf8(body.data(), body.data() + usable))
         throw EEncodingError(Text(catalogue::InvalidUtf8Body));
-    } else if (checkCp932) {
+    }
+    if (writing == Cp932Writing::Searched) {
+      const Cp932Scan scan =
+          kernels.findCp932Changes(body.data(), body.data() + body.size(), final);
+      usable = scan.complete;
+      if (scan.fit == Cp932Fit::AfterRewrite) {
+        // The pieces before went out unchecked.
+        if (!first) return Cp932Writing::Checked;
+        writing = Cp932Writing::Checked;
+      }
+    }
+    if (writing == Cp932Writing::Checked) {
       const Cp932Scan scan = kernels.scanCp932(body.data(), body.data() + body.size(), final);
       if (scan.fit == Cp932Fit::Invalid) {
-        if (replaced) return false;
-        checkCp932 = false;
+        if (replaced) return Cp932Writing::AsOwnBytes;
+        writing = Cp932Writing::AsOwnBytes;
+        usable = body.size();
       } else {
         if (scan.fit == Cp932Fit::AfterRewrite) {
           kernels.rewriteCp932Codes(data + start, data + start + scan.complete);
@@ -281,7 +302,7 @@ bool RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& read,
     start = 0;
   }
   lines.Finish(writer);
-  return true;
+  return std::nullopt;
 }
 
 // A UTF-16 body, written in `written` (the ANSI code page). An odd last byte
@@ -312,9 +333,9 @@ void RewriteUnits(PieceReader& reader, std::size_t start, bool bigEndian, const 
   encoder.Finish();
 }
 
-bool RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLineRule& rule,
-                 const std::function<void()>& targetCreated, std::size_t pieceSize,
-                 const CodecKernels& kernels, Cp932Writing writing) {
+WriteAgain RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLineRule& rule,
+                       const std::function<void()>& targetCreated, std::size_t pieceSize,
+                       const CodecKernels& kernels, Cp932Writing writing) {
   PieceReader reader(sourcePath, pieceSize);
   const DetectedMark mark = DetectMark(reader.ReadAtLeast(3));
   const Encoding& read = mark.encoding != nullptr ? *mark.encoding : AnsiEncoding();
@@ -330,11 +351,12 @@ bool RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLineRule&
   if (read.Kind() == EncodingKind::Utf16Le || read.Kind() == EncodingKind::Utf16Be) {
     RewriteUnits(reader, mark.length, read.Kind() == EncodingKind::Utf16Be, written, rule, kernels,
                  pieceSize, writer);
-  } else if (!RewriteBytes(reader, mark.length, read, writing, rule, kernels, writer)) {
-    return false;
+  } else if (const WriteAgain again =
+                 RewriteBytes(reader, mark.length, read, writing, rule, kernels, writer)) {
+    return again;
   }
   writer.Finish();
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -344,14 +366,16 @@ void StreamRewrite(TextView sourcePath, TextView targetPath, const StreamLineRul
                    const CodecKernels& kernels) {
   pieceSize = std::max<std::size_t>(pieceSize, 1);
   try {
-    // Only a body that turns out invalid after some of its codes were
-    // replaced is read a second time, and written as its own bytes, into a
-    // target made new again.
-    if (!RewriteOnce(sourcePath, targetPath, rule, targetCreated, pieceSize, kernels,
-                     Cp932Writing::AsRead)) {
+    // A code page 932 body is read a second time only when a code written
+    // back as another turns up after its first piece, and again when it then
+    // turns out invalid after some of its codes were replaced; each time the
+    // target is made new again.
+    WriteAgain again = RewriteOnce(sourcePath, targetPath, rule, targetCreated, pieceSize, kernels,
+                                   Cp932Writing::Searched);
+    while (again) {
       if (!Os().DeleteFile(targetPath)) throw EWriteError(Text(catalogue::StreamWriteError));
-      RewriteOnce(
-          sourcePath, targetPath, rule, [] {}, pieceSize, kernels, Cp932Writing::AsOwnBytes);
+      again = RewriteOnce(
+          sourcePath, targetPath, rule, [] {}, pieceSize, kernels, *again);
     }
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory(Text(catalogue::OutOfMemory));

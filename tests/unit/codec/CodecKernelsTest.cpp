@@ -53,6 +53,8 @@ std::optional<std::uint16_t> KernelWrittenCode(const CodecKernels& kernels, std:
   const bool oneCode = code.size() == 1 || kernels.scanCp932(begin, begin + 1, false).complete == 0;
   const Cp932Scan scan = kernels.scanCp932(begin, begin + code.size(), true);
   if (!oneCode || scan.fit == Cp932Fit::Invalid) return std::nullopt;
+  // The search for codes written as another finds exactly those.
+  EXPECT_EQ(kernels.findCp932Changes(begin, begin + code.size(), true).fit, scan.fit);
   kernels.rewriteCp932Codes(code.data(), code.data() + code.size());
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(code[k]); };
   return static_cast<std::uint16_t>(code.size() == 1 ? byte(0) : byte(0) << 8 | byte(1));
@@ -163,10 +165,10 @@ TEST(KernelBlocksTest, EverySetAgreesWithThePlatformOnLongText) {
       "\x84\x40", "\x87\x40", "\x88\x9F", "\x89\x40", "\x89\xFC", "\x98\x9F", "\x9F\x68",
       "\xE0\x71", "\xEA\xA4", "\xF0\x40", "\xFB\xFC", "\xFC\x4B"};
   // Each breaks the text, or turns it into other codes.
-  const std::vector<std::string> rare = {"\r",       "\n",       "\n\r",     "\x87\x90", "\xED\x40",
-                                         "\xFA\x40", "\x81\x7F", "\x82\x40", "\x83\x97", "\x89\x7F",
-                                         "\x89\xFD", "\x89\x3F", "\x85\x40", "\xA0",     "\xFD",
-                                         "\xEB\x40", "\x81"};
+  const std::vector<std::string> rare = {
+      "\r",       "\n",       "\n\r",     "\x87\x90", "\xED\x40", "\xFA\x40", "\x81\x7F",
+      "\x82\x40", "\x83\x97", "\x89\x7F", "\x89\xFD", "\x89\x3F", "\x85\x40", "\xA0",
+      "\xFD",     "\xEB\x40", "\x81",     "\x87\x9C", "\xFA\x4A", "\xFA\x5B"};
   // A line of each length before each kind of line that stops the pass, so
   // that each falls on every byte of a block.
   for (const std::string stop : {"hq\r\n", " Hq\t\r\n", "a\rb\r\n", "a\nb\r\n", "h\r\nq\r\n"}) {
@@ -185,12 +187,21 @@ TEST(KernelBlocksTest, EverySetAgreesWithThePlatformOnLongText) {
     const char* const begin = bytes.data();
     const char* const end = begin + bytes.size();
     const Cp932Scan portable = PortableKernels().scanCp932(begin, end, false);
+    const Cp932Scan search = PortableKernels().findCp932Changes(begin, end, false);
+    // Where the bytes are valid, the search answers as the whole check does.
+    if (portable.fit != Cp932Fit::Invalid) {
+      EXPECT_EQ(search.fit, portable.fit) << "round " << round;
+      EXPECT_EQ(search.complete, portable.complete) << "round " << round;
+    }
     const std::vector<std::size_t> stops = PlainLineStops(PortableKernels(), bytes);
     WithEachSet([&](const CodecKernels& kernels) {
       EXPECT_EQ(kernels.scanCp932(begin, end, true).fit, expected) << "round " << round;
       const Cp932Scan scan = kernels.scanCp932(begin, end, false);
       EXPECT_EQ(scan.fit, portable.fit) << "round " << round;
       EXPECT_EQ(scan.complete, portable.complete) << "round " << round;
+      const Cp932Scan found = kernels.findCp932Changes(begin, end, false);
+      EXPECT_EQ(found.fit, search.fit) << "round " << round;
+      EXPECT_EQ(found.complete, search.complete) << "round " << round;
       EXPECT_EQ(PlainLineStops(kernels, bytes), stops) << "round " << round;
     });
   }
