@@ -90,19 +90,19 @@ inline constexpr bool ClassesMatchTables = [] {
     if (In(NoSingleBytes, byte) == HasBit(Cp932SingleBytes, byte)) return false;
     if (lead && !In(MayLeadBytes, byte)) return false;
     if (In(MayLeadBytes, byte) && !lead && !In(LookedUpLeads, byte)) return false;
-    if (!lead) continue;
-    for (unsigned trail = 0; trail < 256; ++trail) {
-      const bool listed = std::any_of(
-          std::begin(ChangingCodes), std::end(ChangingCodes),
-          [&](CodeRange codes) { return In({codes.leads}, byte) && In({codes.trails}, trail); });
-      if (HasBit(Cp932ChangedTrails[Cp932LeadRows[byte] - 1u], trail) && !listed) return false;
-    }
-    if (In(LookedUpLeads, byte)) continue;
+    if (!lead || In(LookedUpLeads, byte)) continue;
     const std::size_t row = Cp932LeadRows[byte] - 1u;
     for (unsigned trail = 0; trail < 256; ++trail) {
       if (HasBit(Cp932ValidTrails[row], trail) != In(PlainTrails, trail)) return false;
       if (HasBit(Cp932ChangedTrails[row], trail)) return false;
     }
+  }
+  for (const Cp932ChangedCode changed : Cp932ChangedCodes) {
+    const unsigned lead = changed.code >> 8, trail = changed.code & 0xFFu;
+    if (std::none_of(std::begin(ChangingCodes), std::end(ChangingCodes), [&](CodeRange codes) {
+          return In({codes.leads}, lead) && In({codes.trails}, trail);
+        }))
+      return false;
   }
   return true;
 }();
