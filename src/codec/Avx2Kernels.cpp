@@ -29,6 +29,7 @@ struct Lanes {
   static Vector Zero() { return _mm256_setzero_si256(); }
   static Vector Or(Vector a, Vector b) { return _mm256_or_si256(a, b); }
   static Vector And(Vector a, Vector b) { return _mm256_and_si256(a, b); }
+  static Vector Xor(Vector a, Vector b) { return _mm256_xor_si256(a, b); }
   static Vector Add(Vector a, Vector b) { return _mm256_add_epi8(a, b); }
   static Vector Equal(Vector a, Vector b) { return _mm256_cmpeq_epi8(a, b); }
   static Vector Equal16(Vector a, Vector b) { return _mm256_cmpeq_epi16(a, b); }

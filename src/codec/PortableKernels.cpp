@@ -40,6 +40,9 @@ struct Lanes {
   static Vector And(Vector a, Vector b) {
     return Each(a, b, [](unsigned x, unsigned y) { return x & y; });
   }
+  static Vector Xor(Vector a, Vector b) {
+    return Each(a, b, [](unsigned x, unsigned y) { return x ^ y; });
+  }
   static Vector Add(Vector a, Vector b) {
     return Each(a, b, [](unsigned x, unsigned y) { return x + y; });
   }

@@ -19,6 +19,7 @@ struct Lanes {
   static Vector Zero() { return _mm_setzero_si128(); }
   static Vector Or(Vector a, Vector b) { return _mm_or_si128(a, b); }
   static Vector And(Vector a, Vector b) { return _mm_and_si128(a, b); }
+  static Vector Xor(Vector a, Vector b) { return _mm_xor_si128(a, b); }
   static Vector Add(Vector a, Vector b) { return _mm_add_epi8(a, b); }
   static Vector Equal(Vector a, Vector b) { return _mm_cmpeq_epi8(a, b); }
   static Vector Equal16(Vector a, Vector b) { return _mm_cmpeq_epi16(a, b); }
