@@ -26,6 +26,11 @@
 #                   program, the win64 and the win32 exe under Wine (needs
 #                   about 9 GiB free in TMPDIR and several minutes)
 #   --micro         also the stage benchmarks (codec_benchmarks) on the same files
+#   --phases        also, at each of --sizes, the pass alone of the program and
+#                   of the floor (bench/phase_stamps.c: from the work file's
+#                   delete to the new file's flush), median of --size-runs
+#                   runs: what the program spends there is its own, without
+#                   the flushes, which vary from run to run by more
 #   --keep          keep the generated files and print where they are
 #
 # Build folders, relative to the repository: HQ2HD_BUILD_DIR (default
@@ -48,6 +53,7 @@ strict=0
 wine=0
 large=0
 micro=0
+phases=0
 keep=0
 while [[ $# -gt 0 ]]; do
   case "$1" in
@@ -60,6 +66,7 @@ while [[ $# -gt 0 ]]; do
     --wine) wine=1; shift ;;
     --large) large=1; shift ;;
     --micro) micro=1; shift ;;
+    --phases) phases=1; shift ;;
     --keep) keep=1; shift ;;
     -h|--help) sed -n '2,/^set -e/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown option: $1 (see --help)" >&2; exit 2 ;;
@@ -108,6 +115,10 @@ build linux "$build_dir" hq2hd
 readonly PROGRAM="$build_dir/hq2hd"
 readonly FLOOR="$build_dir/io_floor"
 cc -O2 -o "$FLOOR" "$ROOT/bench/io_floor.c"
+readonly PHASE_STAMPS="$build_dir/phase_stamps.so"
+if (( phases )); then
+  cc -O2 -shared -fPIC -o "$PHASE_STAMPS" "$ROOT/bench/phase_stamps.c" -ldl
+fi
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/hq2hd-bench.XXXXXX")"
 if (( keep )); then
@@ -267,6 +278,29 @@ measure() {
   done
 }
 
+# Prints the median time of the pass, in milliseconds, of each TOOL over
+# COUNT runs on FILE, each stamped by the phase_stamps library: from the end
+# of the first delete (the work file's) to the start of the next flush.
+measure_pass() {
+  local file="$1" count="$2" tool i
+  shift 2
+  local -a cmd
+  for tool in "$@"; do : >"$work/phases.$tool"; done
+  for ((i = 0; i < count; i++)); do
+    for tool in "$@"; do
+      prepare "$tool" "$file"
+      set_command "$tool" "$file"
+      HQ2HD_PHASES="$work/phases.$tool" LD_PRELOAD="$PHASE_STAMPS" "${cmd[@]}" >/dev/null 2>&1
+    done
+  done
+  for tool in "$@"; do
+    awk '$1 == "--" { if (deleted != "" && flush != "") print flush - deleted; deleted = flush = ""; next }
+         deleted == "" && ($1 == "unlink" || $1 == "unlinkat") { deleted = $2 + $3; next }
+         deleted != "" && flush == "" && $1 == "fsync" { flush = $2 }' "$work/phases.$tool" |
+      median
+  done
+}
+
 # --- reporting ---------------------------------------------------------------
 
 failures=0
@@ -388,6 +422,14 @@ report_sizes() {
       echo "  $label $name: hq2hd $(millis "${wall[hq2hd]}"), floor $(millis "${wall[floor]}")" \
         "(${vs_floor}x); user hq2hd ${user[hq2hd]}s, floor ${user[floor]}s"
       check "$label $name at most 1.10 times the floor" "$vs_floor" 1.10
+      if (( phases )); then
+        local -a pass
+        mapfile -t pass < <(measure_pass "$folder/$name.txt" "$size_runs" hq2hd floor)
+        awk -v p="${pass[0]}" -v f="${pass[1]}" -v mib="$((bytes / 1048576))" 'BEGIN {
+          printf "        the pass alone: hq2hd %.2fms, floor %.2fms (%+.2fms", p, f, p - f
+          if (mib > 0) printf ", %.2fms per MiB", (p - f) / mib
+          print ")" }'
+      fi
     done
     [[ "$folder" == "$data" ]] || rm -rf "$folder"
   done
