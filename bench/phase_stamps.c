@@ -47,14 +47,14 @@ __attribute__((destructor)) static void finish(void) {
   close(file);
 }
 
-#define STAMPED(result, name, params, args)                             \
-  result name params {                                                  \
-    static result(*real) params;                                        \
-    if (real == NULL) real = (result(*) params)dlsym(RTLD_NEXT, #name); \
-    const double called = now_ms();                                     \
-    const result outcome = real args;                                   \
-    stamp(#name, called);                                               \
-    return outcome;                                                     \
+#define STAMPED(result, name, params, args)                     \
+  result name params {                                          \
+    static result(*real) params;                                \
+    if (real == NULL) *(void**)&real = dlsym(RTLD_NEXT, #name); \
+    const double called = now_ms();                             \
+    const result outcome = real args;                           \
+    stamp(#name, called);                                       \
+    return outcome;                                             \
   }
 
 STAMPED(int, fsync, (int file), (file))
