@@ -1,4 +1,4 @@
-// Stamps a run's flushes, deletes and renames, so that bench/run.sh --phases
+// Stamps a run's flushes and deletes, so that bench/run.sh --phases
 // can time the pass alone: from the end of the work file's delete to the
 // start of the new work file's flush. Outside that span the program and the
 // floor make the same calls, and the flushes' time varies from run to run
@@ -38,11 +38,10 @@ __attribute__((constructor)) static void start(void) { started = now_ms(); }
 __attribute__((destructor)) static void finish(void) {
   const char* name = getenv("HQ2HD_PHASES");
   if (name == NULL) return;
-  stamp("end", now_ms());
   int file = open(name, O_WRONLY | O_CREAT | O_APPEND, 0644);
   if (file < 0) return;
   if (write(file, stamps, (size_t)used) < 0 || write(file, "--\n", 3) < 0) {
-    // Nothing to do: the figures of this run are missing, and run.sh says so.
+    // Nothing to do: run.sh stops when a run's figures are missing.
   }
   close(file);
 }
@@ -60,4 +59,3 @@ __attribute__((destructor)) static void finish(void) {
 STAMPED(int, fsync, (int file), (file))
 STAMPED(int, unlink, (const char* name), (name))
 STAMPED(int, unlinkat, (int folder, const char* name, int flags), (folder, name, flags))
-STAMPED(int, rename, (const char* old_name, const char* new_name), (old_name, new_name))

@@ -290,14 +290,23 @@ measure_pass() {
     for tool in "$@"; do
       prepare "$tool" "$file"
       set_command "$tool" "$file"
-      HQ2HD_PHASES="$work/phases.$tool" LD_PRELOAD="$PHASE_STAMPS" "${cmd[@]}" >/dev/null 2>&1
+      HQ2HD_PHASES="$work/phases.$tool" LD_PRELOAD="$PHASE_STAMPS" "${cmd[@]}" >"$work/stdout" 2>&1
+      if [[ -s "$work/stdout" ]]; then
+        echo "$tool printed: $(head -c 300 "$work/stdout")" >&2
+        exit 1
+      fi
     done
   done
   for tool in "$@"; do
     awk '$1 == "--" { if (deleted != "" && flush != "") print flush - deleted; deleted = flush = ""; next }
          deleted == "" && ($1 == "unlink" || $1 == "unlinkat") { deleted = $2 + $3; next }
-         deleted != "" && flush == "" && $1 == "fsync" { flush = $2 }' "$work/phases.$tool" |
-      median
+         deleted != "" && flush == "" && $1 == "fsync" { flush = $2 }' "$work/phases.$tool" \
+      >"$work/pass.$tool"
+    if (( $(wc -l <"$work/pass.$tool") != count )); then
+      echo "$tool: the pass of $count runs was not stamped in each" >&2
+      exit 1
+    fi
+    median <"$work/pass.$tool"
   done
 }
 
