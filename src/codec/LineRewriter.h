@@ -16,7 +16,9 @@ namespace hq2hd {
 // piece's end interrupts the run. A line that may still match (so far only
 // units up to U+0020 around a beginning of the word) is held across a
 // piece's end; a CR at a piece's end is written as CR LF at once, and an LF
-// that begins the next piece is then passed over.
+// that begins the next piece is then passed over. The output is told which
+// units are the piece's own (`Pass`, in order) and which units stand for the
+// piece's units before a point (`Put`), so that it may write them in place.
 template <class Unit>
 class LineRewriter {
  public:
@@ -31,6 +33,7 @@ class LineRewriter {
 
   template <class Output>
   void Feed(const Unit* at, const Unit* const end, Output& output) {
+    pieceEnd_ = end;
     const Unit* run = at;
     if (afterCr_ && at < end) {
       afterCr_ = false;
@@ -54,16 +57,16 @@ class LineRewriter {
       while (at < end && *at != Unit('\r') && *at != Unit('\n') && Accepts(*at)) ++at;
       if (at == end) {
         // The line goes on in the next piece: what it holds so far waits.
-        output.Add(run, static_cast<std::size_t>(from - run));
+        output.Pass(run, static_cast<std::size_t>(from - run));
         held_.append(from, end);
         run = end;
         break;
       }
       if (*at == Unit('\r') || *at == Unit('\n')) {
         if (Matches(from, at)) {
-          output.Add(run, static_cast<std::size_t>(from - run));
-          output.Add(replacement_.data(), replacement_.size());
+          output.Pass(run, static_cast<std::size_t>(from - run));
           at = StepOverBreak(at, end);
+          output.Put(replacement_.data(), replacement_.size(), at);
           run = at;
         } else {
           run = GiveHeld(run, from, output);
@@ -78,20 +81,21 @@ class LineRewriter {
       mayMatch_ = false;
       letters_ = 0;
     }
-    output.Add(run, static_cast<std::size_t>(end - run));
+    output.Pass(run, static_cast<std::size_t>(end - run));
   }
 
   // The source has ended: a last line without a break gets one.
   template <class Output>
   void Finish(Output& output) {
+    // The last piece has been read whole.
     if (!mayMatch_) {
-      output.Add(Break, 2);
+      output.Put(Break, 2, pieceEnd_);
     } else if (!held_.empty()) {
       if (Matches(held_.data(), held_.data())) {
-        output.Add(replacement_.data(), replacement_.size());
+        output.Put(replacement_.data(), replacement_.size(), pieceEnd_);
       } else {
-        output.Add(held_.data(), held_.size());
-        output.Add(Break, 2);
+        output.Put(held_.data(), held_.size(), pieceEnd_);
+        output.Put(Break, 2, pieceEnd_);
       }
     }
     held_.clear();
@@ -137,7 +141,7 @@ class LineRewriter {
   template <class Output>
   const Unit* GiveHeld(const Unit* run, const Unit* from, Output& output) {
     if (held_.empty()) return run;
-    output.Add(held_.data(), held_.size());
+    output.Put(held_.data(), held_.size(), from);
     held_.clear();
     return from;
   }
@@ -159,9 +163,9 @@ class LineRewriter {
   const Unit* EndLine(const Unit* lineBreak, const Unit* end, const Unit*& run, Output& output) {
     if (*lineBreak == Unit('\r') && lineBreak + 1 < end && lineBreak[1] == Unit('\n'))
       return lineBreak + 2;
-    output.Add(run, static_cast<std::size_t>(lineBreak - run));
-    output.Add(Break, 2);
+    output.Pass(run, static_cast<std::size_t>(lineBreak - run));
     run = StepOverBreak(lineBreak, end);
+    output.Put(Break, 2, run);
     return run;
   }
 
@@ -170,6 +174,7 @@ class LineRewriter {
   std::basic_string<Unit> replacement_;
   bool (*matchesText_)(TextView);
   std::basic_string<Unit> held_;
+  const Unit* pieceEnd_ = nullptr;
   std::size_t letters_ = 0;
   bool mayMatch_ = true;
   bool afterCr_ = false;

@@ -120,27 +120,69 @@ class PieceReader {
   std::size_t size_ = 0;
 };
 
-// The target, written from a buffer of its own; a run of bytes that would
-// fill much of it is written straight from where it lies. It is created new,
-// never opened through a name that is already there, and gets the source's
-// permissions before its first byte.
+// The target. The bytes of the piece in hand are written from where they
+// lie: what the line rule passes on is moved down over what it dropped, and
+// what it puts in their place is written there too while it takes no more
+// room than the lines it stands for, so that a piece goes out in one request
+// and no second buffer is touched. Bytes from elsewhere (UTF-16 lines, a line
+// that grows) go through a buffer of its own, made when first needed; a run
+// of bytes that would fill much of it is written straight from where it lies.
+// The target is created new, never opened through a name that is already
+// there, and gets the source's permissions before its first byte.
 class PieceWriter {
  public:
-  PieceWriter(TextView path, std::size_t pieceSize, const std::function<void()>& created,
+  PieceWriter(TextView path, std::size_t bufferSize, const std::function<void()>& created,
               Handle model)
       : file_(Os().CreateFile(path, GenericRead | GenericWrite, 0, CreateNew, FileAttributeNormal)),
-        capacity_(pieceSize) {
+        capacity_(bufferSize) {
     if (!file_) RaiseCannotCreate(path, Os().LastError());
     created();
     // A file system without permissions keeps its own.
     Os().CopyPermissions(model, file_.Get());
-    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+  }
+
+  // The piece at `data` is written in place from here until EndPiece().
+  void BeginPiece(char* data) {
+    WriteBuffer();
+    inPlaceStart_ = data;
+    inPlaceEnd_ = data;
+  }
+
+  // Writes what the piece in hand gave; its bytes are read over after this.
+  void EndPiece() {
+    WriteInPlace();
+    WriteBuffer();
+  }
+
+  // Bytes of the piece in hand, in the order they lie there.
+  void Pass(const char* bytes, std::size_t count) {
+    if (inPlaceStart_ == nullptr) return Add(bytes, count);
+    if (count == 0) return;
+    Count(count);
+    if (bytes != inPlaceEnd_) std::memmove(inPlaceEnd_, bytes, count);
+    inPlaceEnd_ += count;
+  }
+
+  // Bytes from elsewhere that stand for the piece's bytes before `replaced`
+  // (the end of the last passed bytes when they stand for none).
+  void Put(const char* bytes, std::size_t count, const char* replaced) {
+    if (count == 0) return;
+    if (inPlaceStart_ != nullptr && replaced != nullptr && replaced >= inPlaceEnd_ &&
+        count <= static_cast<std::size_t>(replaced - inPlaceEnd_)) {
+      Count(count);
+      std::memcpy(inPlaceEnd_, bytes, count);
+      inPlaceEnd_ += count;
+      return;
+    }
+    // They would overwrite bytes not yet read: the rest of the piece goes
+    // through the buffer, behind what was written in place.
+    WriteInPlace();
+    Add(bytes, count);
   }
 
   void Add(const char* bytes, std::size_t count) {
     if (count == 0) return;
-    total_ += count;
-    if (total_ > MaxFileBytes) throw EOutOfMemory(Text(catalogue::OutOfMemory));
+    Count(count);
     if (used_ + count > capacity_ || count >= capacity_ / 4) {
       WriteBuffer();
       if (count >= capacity_ / 4) {
@@ -148,6 +190,7 @@ class PieceWriter {
         return;
       }
     }
+    if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
     std::memcpy(buffer_.get() + used_, bytes, count);
     used_ += count;
   }
@@ -156,16 +199,29 @@ class PieceWriter {
   // The rest of the bytes, then the flush: the scratch copy is deleted once
   // this returns, so the new bytes must be on the disk by then.
   void Finish() {
+    EndPiece();
     // An empty output is one empty request, as every output is at least one.
-    if (used_ > 0 || !wrote_) WriteBuffer(true);
+    if (!wrote_) WriteAll("", 0);
     if (!Os().FlushFileBuffers(file_.Get())) throw EWriteError(Text(catalogue::StreamWriteError));
     // A close that fails may have lost buffered data: the file is not whole.
     if (!file_.Close()) throw EWriteError(Text(catalogue::StreamWriteError));
   }
 
  private:
-  void WriteBuffer(bool evenEmpty = false) {
-    if (used_ == 0 && !evenEmpty) return;
+  void Count(std::size_t count) {
+    total_ += count;
+    if (total_ > MaxFileBytes) throw EOutOfMemory(Text(catalogue::OutOfMemory));
+  }
+
+  void WriteInPlace() {
+    if (inPlaceStart_ == nullptr) return;
+    if (inPlaceEnd_ != inPlaceStart_)
+      WriteAll(inPlaceStart_, static_cast<std::size_t>(inPlaceEnd_ - inPlaceStart_));
+    inPlaceStart_ = inPlaceEnd_ = nullptr;
+  }
+
+  void WriteBuffer() {
+    if (used_ == 0) return;
     WriteAll(buffer_.get(), used_);
     used_ = 0;
   }
@@ -191,6 +247,9 @@ class PieceWriter {
   std::size_t capacity_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
+  // The piece in hand's bytes that are written in place: none when null.
+  char* inPlaceStart_ = nullptr;
+  char* inPlaceEnd_ = nullptr;
   std::uint64_t total_ = 0;
   bool wrote_ = false;
 };
@@ -217,6 +276,9 @@ class UnitEncoder {
       count -= part;
     }
   }
+  // The units are gathered here whatever they stand for.
+  void Pass(const char16_t* units, std::size_t count) { Add(units, count); }
+  void Put(const char16_t* units, std::size_t count, const char16_t*) { Add(units, count); }
   void Finish() { Convert(true); }
 
  private:
@@ -255,8 +317,9 @@ using WriteAgain = std::optional<Cp932Writing>;
 // strictly, code page 932 checked and its shared codes replaced, any other
 // ANSI code page as it is.
 WriteAgain RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& read,
-                        Cp932Writing writing, const StreamLineRule& rule,
-                        const CodecKernels& kernels, PieceWriter& writer) {
+                        std::string_view preamble, Cp932Writing writing,
+                        const StreamLineRule& rule, const CodecKernels& kernels,
+                        PieceWriter& writer) {
   const bool utf8 = &read == &Utf8Encoding();
   if (utf8 || read.CodePage() != CodePageShiftJis) writing = Cp932Writing::AsOwnBytes;
   bool replaced = false;
@@ -265,6 +328,9 @@ WriteAgain RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& 
     const std::string_view piece = reader.View();
     const bool final = reader.AtEnd();
     char* const data = reader.Data();
+    writer.BeginPiece(data);
+    // A mark written for the mark read takes its place.
+    if (first) writer.Put(preamble.data(), preamble.size(), data + start);
     const std::string_view body = piece.substr(start);
     std::size_t usable = body.size();
     if (utf8) {
@@ -298,6 +364,7 @@ WriteAgain RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& 
     }
     lines.Feed(data + start, data + start + usable, writer);
     if (final) break;
+    writer.EndPiece();
     reader.Next(body.size() - usable);
     start = 0;
   }
@@ -347,12 +414,13 @@ WriteAgain RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLin
       std::max<std::uint64_t>(2 * reader.FileSize() + MaxCarry, SmallWriterSize));
   PieceWriter writer(targetPath, static_cast<std::size_t>(writerSize), targetCreated,
                      reader.File());
-  writer.Add(written.Preamble());
   if (read.Kind() == EncodingKind::Utf16Le || read.Kind() == EncodingKind::Utf16Be) {
+    writer.Add(written.Preamble());
     RewriteUnits(reader, mark.length, read.Kind() == EncodingKind::Utf16Be, written, rule, kernels,
                  pieceSize, writer);
   } else if (const WriteAgain again =
-                 RewriteBytes(reader, mark.length, read, writing, rule, kernels, writer)) {
+                 RewriteBytes(reader, mark.length, read, written.Preamble(), writing, rule,
+                                              kernels, writer)) {
     return again;
   }
   writer.Finish();
