@@ -317,9 +317,8 @@ using WriteAgain = std::optional<Cp932Writing>;
 // strictly, code page 932 checked and its shared codes replaced, any other
 // ANSI code page as it is.
 WriteAgain RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& read,
-                        std::string_view preamble, Cp932Writing writing,
-                        const StreamLineRule& rule, const CodecKernels& kernels,
-                        PieceWriter& writer) {
+                        std::string_view preamble, Cp932Writing writing, const StreamLineRule& rule,
+                        const CodecKernels& kernels, PieceWriter& writer) {
   const bool utf8 = &read == &Utf8Encoding();
   if (utf8 || read.CodePage() != CodePageShiftJis) writing = Cp932Writing::AsOwnBytes;
   bool replaced = false;
@@ -418,9 +417,8 @@ WriteAgain RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLin
     writer.Add(written.Preamble());
     RewriteUnits(reader, mark.length, read.Kind() == EncodingKind::Utf16Be, written, rule, kernels,
                  pieceSize, writer);
-  } else if (const WriteAgain again =
-                 RewriteBytes(reader, mark.length, read, written.Preamble(), writing, rule,
-                                              kernels, writer)) {
+  } else if (const WriteAgain again = RewriteBytes(reader, mark.length, read, written.Preamble(),
+                                                   writing, rule, kernels, writer)) {
     return again;
   }
   writer.Finish();

@@ -222,6 +222,23 @@ TEST(StreamRewriteTest, EveryFailedCallRaisesOrLeavesTheWholeOutput) {
   }
 }
 
+// Lines that end in CR LF and do not grow are written where they were read:
+// each piece goes out in one request, a replaced line included.
+TEST(StreamRewriteTest, PieceOfCrLfLinesGoesOutInOneRequest) {
+  TempDir dir;
+  WriteBytes(dir.Path() / "in.txt", "  HQ\t\r\nlin\r\nhq\r\nab\r\n");
+  CountingPlatform counting;
+  platform::ScopedPlatform scope(counting);
+  StreamRewrite(
+      dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [] {}, 10);
+  EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "hd\r\nlin\r\nhd\r\nab\r\n");
+  EXPECT_EQ(std::ranges::count_if(counting.Trace(),
+                                  [](const CallRecord& record) {
+                                    return std::string_view(record.function) == "WriteFile";
+                                  }),
+            2);
+}
+
 // The first write request (or every one, `always`) puts half of its bytes
 // on the disk and fails, saying so.
 class PartlyFailedWrite : public ForwardingPlatform {
