@@ -116,7 +116,11 @@ readonly PROGRAM="$build_dir/hq2hd"
 readonly FLOOR="$build_dir/io_floor"
 cc -O2 -o "$FLOOR" "$ROOT/bench/io_floor.c"
 readonly PHASE_STAMPS="$build_dir/phase_stamps.so"
+# The stamps are loaded by the dynamic loader: the pass is timed in the same
+# code linked against the shared C library.
+readonly PHASES_PROGRAM="$build_dir/dynamic/hq2hd"
 if (( phases )); then
+  build linux "$build_dir" hq2hd_dynamic
   cc -O2 -shared -fPIC -o "$PHASE_STAMPS" "$ROOT/bench/phase_stamps.c" -ldl
 fi
 
@@ -288,7 +292,7 @@ measure_pass() {
   for tool in "$@"; do : >"$work/phases.$tool"; done
   for ((i = 0; i < count; i++)); do
     for tool in "$@"; do
-      prepare "$tool" "$file"
+      if [[ $tool == hq2hd ]]; then prepare_program "$PHASES_PROGRAM" "$file"; else prepare "$tool" "$file"; fi
       set_command "$tool" "$file"
       HQ2HD_PHASES="$work/phases.$tool" LD_PRELOAD="$PHASE_STAMPS" "${cmd[@]}" >"$work/stdout" 2>&1
       if [[ -s "$work/stdout" ]]; then
