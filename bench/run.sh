@@ -292,7 +292,11 @@ measure_pass() {
   for tool in "$@"; do : >"$work/phases.$tool"; done
   for ((i = 0; i < count; i++)); do
     for tool in "$@"; do
-      if [[ $tool == hq2hd ]]; then prepare_program "$PHASES_PROGRAM" "$file"; else prepare "$tool" "$file"; fi
+      if [[ $tool == hq2hd ]]; then
+        prepare_program "$PHASES_PROGRAM" "$file"
+      else
+        prepare "$tool" "$file"
+      fi
       set_command "$tool" "$file"
       HQ2HD_PHASES="$work/phases.$tool" LD_PRELOAD="$PHASE_STAMPS" "${cmd[@]}" >"$work/stdout" 2>&1
       if [[ -s "$work/stdout" ]]; then

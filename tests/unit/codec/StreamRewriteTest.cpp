@@ -165,6 +165,11 @@ TEST(StreamRewriteTest, MissingSourceOrTargetFolderNamesThePath) {
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "no"));
 }
 
+long CallsOf(const std::vector<CallRecord>& trace, std::string_view function) {
+  return std::ranges::count_if(
+      trace, [&](const CallRecord& record) { return record.function == function; });
+}
+
 // Every call of a pass over several pieces fails in turn, in each way it
 // can: the pass raises, or it shrugs the fault off and writes every byte.
 // A target it never created is not there; a name already there is never
@@ -199,11 +204,7 @@ TEST(StreamRewriteTest, EveryFailedCallRaisesOrLeavesTheWholeOutput) {
     ASSERT_EQ(ReadBytes(dir.Path() / "out.txt"), pass.output);
     const std::vector<CallRecord> clean = counting.Trace();
     // Each pass opens the source and creates the target.
-    EXPECT_EQ(std::ranges::count_if(clean,
-                                    [](const CallRecord& record) {
-                                      return std::string_view(record.function) == "CreateFile";
-                                    }),
-              2 * pass.reads);
+    EXPECT_EQ(CallsOf(clean, "CreateFile"), 2 * pass.reads);
     for (int k = 1; k <= static_cast<int>(clean.size()); ++k) {
       for (const Fault& fault : FaultsFor(clean[k - 1].kind)) {
         const std::string call = "call #" + std::to_string(k) + " " + clean[k - 1].function +
@@ -232,11 +233,7 @@ TEST(StreamRewriteTest, PieceOfCrLfLinesGoesOutInOneRequest) {
   StreamRewrite(
       dir.Name("in.txt"), dir.Name("out.txt"), streamRule, [] {}, 10);
   EXPECT_EQ(ReadBytes(dir.Path() / "out.txt"), "hd\r\nlin\r\nhd\r\nab\r\n");
-  EXPECT_EQ(std::ranges::count_if(counting.Trace(),
-                                  [](const CallRecord& record) {
-                                    return std::string_view(record.function) == "WriteFile";
-                                  }),
-            2);
+  EXPECT_EQ(CallsOf(counting.Trace(), "WriteFile"), 2);
 }
 
 // The first write request (or every one, `always`) puts half of its bytes
