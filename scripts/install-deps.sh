@@ -18,12 +18,24 @@ for p in cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark
   have "$p" || need+=("$p")
 done
 
+# A mirror in the middle of a sync serves an index that does not match its
+# release file, and apt-get update fails; a later try may not. After three,
+# the install goes on with the lists there are, and fails if they lack a package.
+update_lists() {
+  local try
+  for try in 1 2 3; do
+    apt-get update -q && return 0
+    [ "$try" = 3 ] || sleep 15
+  done
+  echo "apt-get update failed three times: installing from the lists there are" >&2
+}
+
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
+  update_lists
   apt-get install -y -q --no-install-recommends "${need[@]}"
 elif [ "${stale:-0}" = 1 ]; then
-  apt-get update -q
+  update_lists
 fi
 
 # Wine turns Unix file names into Windows ones with the C library's locale;

@@ -268,6 +268,10 @@ const Utf8Case utf8Cases[] = {
     {"SequenceAcrossBlocks", ascii(62) + "\xE3\x81\x82" + ascii(70), true},
     {"FourBytesAcrossBlocks", ascii(61) + "\xF0\x9F\x98\x80" + ascii(70), true},
     {"SurrogateAcrossBlocks", ascii(63) + "\xED\xA0\x80" + ascii(70), false},
+    // A lead with a narrower second byte ends a block; the next holds no such lead.
+    {"E0AcrossBlocks", ascii(63) + "\xE0\xA0\x80" + ascii(70), true},
+    {"OverlongE0AcrossBlocks", ascii(63) + "\xE0\x9F\xBF" + ascii(70), false},
+    {"AboveLastCodePointAcrossBlocks", ascii(63) + "\xF4\x90\x80\x80" + ascii(70), false},
     {"LeadAtBlockEndThenAscii", ascii(63) + "\xC3" + ascii(64), false},
     {"CutAtEndOfBlocks", ascii(61) + "\xF0\x9F\x98", false},
     {"OverlongInLaterBlock", ascii(150) + "\xC0\xAF" + ascii(50), false},
