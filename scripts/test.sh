@@ -17,10 +17,11 @@ echo "install-deps $((SECONDS - started)) s" >> "$times"
 # One Wine prefix for both Windows presets: the second need not make its own.
 export HQ2HD_WINE_PREFIX="${HQ2HD_WINE_PREFIX:-$PWD/build/wineprefix}"
 # Making the prefix takes Wine about 25 s, mostly waiting: it is made while the
-# Linux preset builds, by the first Windows preset's own launcher.
+# Linux preset builds, by the 64-bit preset's launcher (a kernel may run no
+# 32-bit program, and then the 32-bit preset's tests that need Wine are disabled).
 current="making the Wine prefix"
-cmake --preset win32 >/dev/null
-build/win32/wine-run cmd /c exit 0 > build/wineprefix.log 2>&1 &
+cmake --preset win64 >/dev/null
+build/win64/wine-run cmd /c exit 0 > build/wineprefix.log 2>&1 &
 wine_prefix_pid=$!
 
 for preset in "${presets[@]}"; do
