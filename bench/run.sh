@@ -17,7 +17,8 @@
 #                   one, at most 1.10 times it (default "1K 16K 64K 256K 1M
 #                   4M 16M 64M"; a number alone is bytes; "" for none)
 #   --size-runs N   timed runs of each command at each of those sizes
-#                   (default 21: the flushes of a small file are noisy)
+#                   (default 41: the flushes make single runs differ by
+#                   more than the program adds)
 #   --strict        exit 1 when a target is missed
 #   --wine          also the win32 and win64 hq2hd.exe under Wine, each
 #                   against the floor built for Windows (kernel32)
@@ -48,7 +49,7 @@ runs=5
 empty_runs=101
 size_mib=64
 sizes="1K 16K 64K 256K 1M 4M 16M 64M"
-size_runs=21
+size_runs=41
 strict=0
 wine=0
 large=0
@@ -246,11 +247,12 @@ warm_up_program() {
 declare -A wall rss cpu user
 
 # Fills wall, rss and cpu with the medians over COUNT runs of each TOOL on
-# FILE; the tools take turns, so a busy machine slows them alike.
+# FILE; the tools take turns, so a busy machine slows them alike, in the
+# opposite order every other round, so that none always runs after another.
 measure() {
   local file="$1" count="$2"
   shift 2
-  local tools=("$@") tool i
+  local tools=("$@") tool i k
   for tool in "${tools[@]}"; do
     : >"$work/wall.$tool"
     : >"$work/rss.$tool"
@@ -260,7 +262,8 @@ measure() {
     timed_run "$tool" "$file" >/dev/null
   done
   for ((i = 0; i < count; i++)); do
-    for tool in "${tools[@]}"; do
+    for ((k = 0; k < ${#tools[@]}; k++)); do
+      tool=${tools[i % 2 ? ${#tools[@]} - 1 - k : k]}
       prepare "$tool" "$file"
       timed_run "$tool" "$file" >>"$work/wall.$tool"
     done
@@ -326,6 +329,14 @@ seconds() { awk -v us="$1" 'BEGIN { printf "%.3fs", us / 1e6 }'; }
 millis() { awk -v us="$1" 'BEGIN { printf "%.2fms", us / 1e3 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
+# The wall time of TOOL against that of BASE in the last measure: the median
+# of the two's ratio in each round. Runs of one round are close in time, so
+# the machine's slower and faster spells divide out.
+paired_ratio() {
+  paste "$work/wall.$1" "$work/wall.$2" |
+    awk '{ print ($2 > 0 ? $1 / $2 : 0) }' | median | awk '{ printf "%.2f", $1 }'
+}
+
 # Prints PASS or FAIL for a target: NAME, measured ratio, largest allowed ratio.
 check() {
   local name="$1" measured="$2" limit="$3" verdict
@@ -370,8 +381,8 @@ report_large() {
   measure "$file" "$runs" hq2hd floor sed
   local bytes vs_floor vs_sed
   bytes=$(file_bytes "$file")
-  vs_floor=$(ratio "${wall[hq2hd]}" "${wall[floor]}")
-  vs_sed=$(ratio "${wall[hq2hd]}" "${wall[sed]}")
+  vs_floor=$(paired_ratio hq2hd floor)
+  vs_sed=$(paired_ratio hq2hd sed)
   echo "${size_mib}MiB $label: hq2hd $(seconds "${wall[hq2hd]}"), floor $(seconds "${wall[floor]}")" \
     "(${vs_floor}x), sed $(seconds "${wall[sed]}") (${vs_sed}x); peak $(mib "${rss[hq2hd]}")MiB" \
     "($(ratio "$((rss[hq2hd] * 1024))" "$bytes")x file)"
@@ -380,7 +391,7 @@ report_large() {
   check "wall time at most 1.2 times the floor" "$vs_floor" 1.2
   check_user "${user[hq2hd]}" 40
   check "wall time at most half of sed -i" "$vs_sed" 0.5
-  echo "        (the floor itself is $(ratio "${wall[floor]}" "${wall[sed]}")x sed -i: sed neither" \
+  echo "        (the floor itself is $(paired_ratio floor sed)x sed -i: sed neither" \
     "copies nor flushes)"
   check_peak "peak resident memory" "${rss[hq2hd]}" 16
 }
@@ -390,7 +401,7 @@ report_utf16() {
   local label="$1" name="$2" file="$data/$2.txt" vs_floor
   warm_up_program "$PROGRAM" "$file" "$data/$name.expected"
   measure "$file" "$runs" hq2hd floor
-  vs_floor=$(ratio "${wall[hq2hd]}" "${wall[floor]}")
+  vs_floor=$(paired_ratio hq2hd floor)
   echo "$label ($(($(file_bytes "$file") / 1048576))MiB): hq2hd $(seconds "${wall[hq2hd]}")," \
     "floor $(seconds "${wall[floor]}") (${vs_floor}x); user ${user[hq2hd]}s;" \
     "peak $(mib "${rss[hq2hd]}")MiB"
@@ -421,7 +432,8 @@ report_peak() {
 # The work files of the main size are reused; the others are made and removed.
 report_sizes() {
   local size bytes folder name label vs_floor
-  echo "By size, against the floor (median of $size_runs runs each):"
+  echo "By size, against the floor (medians of $size_runs rounds each; the ratio is" \
+    "the median of the rounds' ratios):"
   for size in $sizes; do
     bytes=$(size_bytes "$size")
     label="${size/%K/KiB}"
@@ -435,7 +447,7 @@ report_sizes() {
     for name in cp932 utf8; do
       warm_up_program "$PROGRAM" "$folder/$name.txt" "$folder/$name.expected"
       measure "$folder/$name.txt" "$size_runs" hq2hd floor
-      vs_floor=$(ratio "${wall[hq2hd]}" "${wall[floor]}")
+      vs_floor=$(paired_ratio hq2hd floor)
       echo "  $label $name: hq2hd $(millis "${wall[hq2hd]}"), floor $(millis "${wall[floor]}")" \
         "(${vs_floor}x); user hq2hd ${user[hq2hd]}s, floor ${user[floor]}s"
       check "$label $name at most 1.10 times the floor" "$vs_floor" 1.10
@@ -456,7 +468,7 @@ report_empty() {
   warm_up_program "$PROGRAM" "$data/empty.txt" "$data/empty.expected"
   measure "$data/empty.txt" "$empty_runs" hq2hd cp floor
   local vs_cp
-  vs_cp=$(ratio "${wall[hq2hd]}" "${wall[cp]}")
+  vs_cp=$(paired_ratio hq2hd cp)
   echo "empty: hq2hd $(millis "${wall[hq2hd]}"), cp $(millis "${wall[cp]}") (${vs_cp}x)," \
     "floor with its flushes $(millis "${wall[floor]}"); peak hq2hd $(mib "${rss[hq2hd]}")MiB"
   check "empty file at most 2 times cp of an empty file" "$vs_cp" 2
