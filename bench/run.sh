@@ -496,6 +496,12 @@ report_wine() {
   local dir="$1" preset="$2" triple="$3"
   build "$preset" "$dir" hq2hd
   local program="$dir/hq2hd.exe" launcher="$dir/wine-run" floor="$dir/io_floor.exe" name
+  # A kernel without 32-bit programs cannot start the 32-bit loader.
+  if ! "$launcher" --version >/dev/null 2>&1; then
+    echo "  $(basename "$dir")/hq2hd.exe: not run, Wine does not start here" \
+      "($("$launcher" --version 2>&1 | tail -1))"
+    return
+  fi
   "$triple-gcc" -O2 -municode -o "$floor" "$ROOT/bench/io_floor.c"
   warm_up_program "$program" "$data/empty.txt" "$data/empty.expected" "$launcher"
   local empty

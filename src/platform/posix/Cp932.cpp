@@ -15,6 +15,7 @@
 // unit (so a surrogate pair becomes "??"), as on Windows.
 #include "platform/posix/Cp932.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -139,6 +140,8 @@ std::unique_ptr<const EncodingTable> BuildEncodingTable() {
   }
   for (const EncodingException& exception : EncodingExceptions)
     (*table)[exception.unit] = exception.code;
+  // A unit without a code is written as the default character.
+  std::replace(table->begin(), table->end(), NoCode, static_cast<std::uint16_t>(DefaultByte));
   return table;
 }
 
@@ -148,7 +151,27 @@ const EncodingTable& Encodings() {
   return *table;
 }
 
-int EncodedLength(std::uint16_t code) { return code != NoCode && code > 0xFF ? 2 : 1; }
+int EncodedLength(std::uint16_t code) { return code > 0xFF ? 2 : 1; }
+
+// Returns the bytes written. Japanese text changes between one and two
+// bytes a character every few characters, too often for a branch to guess:
+// each code but the last stores two bytes, and a one-byte code's second
+// byte is overwritten by the next code.
+int WriteCodes(const EncodingTable& table, const char16_t* unit, const char16_t* end, char* bytes) {
+  if (unit == end) return 0;
+  char* const start = bytes;
+  for (; unit + 1 < end; ++unit) {
+    const std::uint16_t code = table[*unit];
+    const bool twoBytes = code > 0xFF;
+    bytes[0] = static_cast<char>(twoBytes ? code >> 8 : code);
+    bytes[1] = static_cast<char>(code & 0xFF);
+    bytes += twoBytes ? 2 : 1;
+  }
+  const std::uint16_t last = table[*unit];
+  if (last > 0xFF) *bytes++ = static_cast<char>(last >> 8);
+  *bytes++ = static_cast<char>(last & 0xFF);
+  return static_cast<int>(bytes - start);
+}
 
 }  // namespace
 
@@ -180,6 +203,9 @@ int EncodeCp932(const char16_t* units, int count, char* bytes, int capacity, std
   }
   const EncodingTable& table = Encodings();
   const char16_t* const end = units + count;
+  // Room for two bytes a unit fits any text: it is written without being
+  // measured first, as every run's lines are.
+  if (bytes != nullptr && capacity / 2 >= count) return WriteCodes(table, units, end, bytes);
   int needed = 0;
   for (const char16_t* unit = units; unit < end; ++unit) needed += EncodedLength(table[*unit]);
   if (bytes == nullptr || capacity == 0) return needed;
@@ -187,18 +213,7 @@ int EncodeCp932(const char16_t* units, int count, char* bytes, int capacity, std
     error = error::InsufficientBuffer;
     return 0;
   }
-  for (const char16_t* unit = units; unit < end; ++unit) {
-    const std::uint16_t code = table[*unit];
-    if (code == NoCode) {
-      *bytes++ = DefaultByte;
-    } else if (code > 0xFF) {
-      *bytes++ = static_cast<char>(code >> 8);
-      *bytes++ = static_cast<char>(code & 0xFF);
-    } else {
-      *bytes++ = static_cast<char>(code);
-    }
-  }
-  return needed;
+  return WriteCodes(table, units, end, bytes);
 }
 
 }  // namespace hq2hd::platform::posix

@@ -114,7 +114,13 @@ INSTANTIATE_TEST_SUITE_P(
                     EncodeCase{"EmDashIsUnmappable", u"\u2014", "?"},
                     EncodeCase{"SurrogatePairUnitByUnit", u"\U0001F600", "??"},
                     EncodeCase{"LoneSurrogate", Text(1, u'\xDC80'), "?"},
-                    EncodeCase{"RealQuestionMark", u"?", "?"}),
+                    EncodeCase{"RealQuestionMark", u"?", "?"},
+                    EncodeCase{"MixedEndingInOneByte", u"a\u3042\u0E01\uFF61b",
+                               "a\x82\xA0?\xA1"
+                               "b"},
+                    EncodeCase{"MixedEndingInTwoBytes", u"\u3042a\u2014\u3044",
+                               "\x82\xA0"
+                               "a?\x82\xA2"}),
     [](const testing::TestParamInfo<EncodeCase>& info) { return info.param.label; });
 
 struct BufferCase {
@@ -139,6 +145,9 @@ TEST_P(Cp932Buffers, FollowTheWindowsRules) {
                          : DecodeCp932(Lenient, "a\x82\xA0", c.count, units, c.capacity, error);
   EXPECT_EQ(result, c.expectedResult);
   EXPECT_EQ(error, c.expectedError);
+  if (c.encode && c.capacity > 0 && result > 0) {
+    EXPECT_EQ(std::string(bytes, static_cast<std::size_t>(result)), std::string("a\x82\xA0", 3));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -148,6 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BufferCase{"DecodeTooSmall", false, 3, 1, 0, error::InsufficientBuffer},
                     BufferCase{"DecodeNothing", false, 0, 8, 0, error::InvalidParameter},
                     BufferCase{"EncodeExact", true, 2, 3, 3, NoError},
+                    BufferCase{"EncodeRoomForTwoBytesAUnit", true, 2, 4, 3, NoError},
                     BufferCase{"EncodeZeroCapacityMeasures", true, 2, 0, 3, NoError},
                     BufferCase{"EncodeTooSmall", true, 2, 2, 0, error::InsufficientBuffer},
                     BufferCase{"EncodeNothing", true, 0, 8, 0, error::InvalidParameter}),
