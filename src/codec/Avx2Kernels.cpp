@@ -24,6 +24,14 @@ struct Lanes {
   static constexpr int Width = 32;
   static constexpr std::uint32_t AllBits = 0xFFFFFFFF;
   static Vector Load(const void* at) { return _mm256_loadu_si256(static_cast<const Vector*>(at)); }
+  // Each unit above FF as FF; the packing works in 16-byte halves, so its
+  // quarters are put back in order.
+  static Vector LoadUnits(const char16_t* at) {
+    const Vector most = _mm256_set1_epi16(0xFF);
+    const Vector packed = _mm256_packus_epi16(_mm256_min_epu16(Load(at), most),
+                                              _mm256_min_epu16(Load(at + Width / 2), most));
+    return _mm256_permute4x64_epi64(packed, 0xD8);
+  }
   static Vector Set(int byte) { return _mm256_set1_epi8(static_cast<char>(byte)); }
   static Vector Set16(char16_t unit) { return _mm256_set1_epi16(static_cast<short>(unit)); }
   static Vector Zero() { return _mm256_setzero_si256(); }

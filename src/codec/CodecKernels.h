@@ -44,6 +44,9 @@ struct CodecKernels {
   // of the first line that may be or that ends otherwise. It looks at most
   // until 64 bytes before `end` and may stop early.
   const char* (*skipPlainLines)(const char* lineStart, const char* end, char first, char second);
+  // The same over UTF-16 units, 64 units at a time.
+  const char16_t* (*skipPlainUnits)(const char16_t* lineStart, const char16_t* end, char first,
+                                    char second);
 };
 
 // The set the run uses: the widest that the processor has.

@@ -47,12 +47,9 @@ class LineRewriter {
         mayMatch_ = true;
         continue;
       }
-      if constexpr (std::is_same_v<Unit, char>) {
-        // At a line's start: most lines are neither the word nor end other
-        // than in CR LF, and stay in the run untouched.
-        if (held_.empty() && word_.size() == 2)
-          at = kernels_.skipPlainLines(at, end, word_[0], word_[1]);
-      }
+      // At a line's start: most lines are neither the word nor end other
+      // than in CR LF, and stay in the run untouched.
+      if (held_.empty() && word_.size() == 2) at = SkipPlainLines(at, end);
       const Unit* const from = at;
       while (at < end && *at != Unit('\r') && *at != Unit('\n') && Accepts(*at)) ++at;
       if (at == end) {
@@ -105,6 +102,16 @@ class LineRewriter {
 
  private:
   static constexpr Unit Break[2] = {Unit('\r'), Unit('\n')};
+
+  // The word's letters are ASCII, as Accepts() takes them.
+  const Unit* SkipPlainLines(const Unit* at, const Unit* end) const {
+    const auto first = static_cast<char>(word_[0]), second = static_cast<char>(word_[1]);
+    if constexpr (std::is_same_v<Unit, char>) {
+      return kernels_.skipPlainLines(at, end, first, second);
+    } else {
+      return kernels_.skipPlainUnits(at, end, first, second);
+    }
+  }
 
   const Unit* FindBreak(const Unit* at, const Unit* end) const {
     if constexpr (std::is_same_v<Unit, char>) {

@@ -28,6 +28,12 @@ struct Lanes {
     std::memcpy(out.data(), at, Width);
     return out;
   }
+  static Vector LoadUnits(const char16_t* at) {
+    Vector out;
+    for (int k = 0; k < Width; ++k)
+      out[k] = static_cast<std::uint8_t>(std::min<unsigned>(at[k], 0xFF));
+    return out;
+  }
   static Vector Set(int byte) {
     Vector out;
     out.fill(static_cast<std::uint8_t>(byte));

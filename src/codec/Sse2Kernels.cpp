@@ -14,6 +14,14 @@ struct Lanes {
   static constexpr int Width = 16;
   static constexpr std::uint32_t AllBits = 0xFFFF;
   static Vector Load(const void* at) { return _mm_loadu_si128(static_cast<const Vector*>(at)); }
+  // Each unit above FF as FF (a unit less what it has above FF), so that the
+  // packing, which takes units as signed, keeps every byte.
+  static Vector LoadUnits(const char16_t* at) {
+    const Vector most = _mm_set1_epi16(0xFF);
+    const Vector low = Load(at), high = Load(at + Width / 2);
+    return _mm_packus_epi16(_mm_sub_epi16(low, _mm_subs_epu16(low, most)),
+                            _mm_sub_epi16(high, _mm_subs_epu16(high, most)));
+  }
   static Vector Set(int byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
   static Vector Set16(char16_t unit) { return _mm_set1_epi16(static_cast<short>(unit)); }
   static Vector Zero() { return _mm_setzero_si128(); }

@@ -110,33 +110,64 @@ std::string RandomText(std::mt19937& random, int count, const std::vector<std::s
   return text;
 }
 
-// Where the pass over `bytes` stops to look at a line itself.
-std::vector<std::size_t> PlainLineStops(const CodecKernels& kernels, const std::string& bytes) {
+// The pass's step over lines for bytes or for UTF-16 units.
+const char* SkipPlain(const CodecKernels& kernels, const char* at, const char* end) {
+  return kernels.skipPlainLines(at, end, 'h', 'q');
+}
+const char16_t* SkipPlain(const CodecKernels& kernels, const char16_t* at, const char16_t* end) {
+  return kernels.skipPlainUnits(at, end, 'h', 'q');
+}
+const char* FindBreak(const CodecKernels& kernels, const char* at, const char* end) {
+  return kernels.findLineBreak(at, end);
+}
+const char16_t* FindBreak(const CodecKernels& kernels, const char16_t* at, const char16_t* end) {
+  return kernels.findUnitBreak(at, end);
+}
+
+// Where the pass over `text` stops to look at a line itself.
+template <class Unit>
+std::vector<std::size_t> PlainLineStops(const CodecKernels& kernels,
+                                        const std::basic_string<Unit>& text) {
   std::vector<std::size_t> stops;
-  const char* const begin = bytes.data();
-  const char* const end = begin + bytes.size();
-  for (const char* at = begin; at < end;) {
-    const char* const stop = kernels.skipPlainLines(at, end, 'h', 'q');
+  const Unit* const begin = text.data();
+  const Unit* const end = begin + text.size();
+  for (const Unit* at = begin; at < end;) {
+    const Unit* const stop = SkipPlain(kernels, at, end);
     // Every line stepped over ends in CR LF and is not hq.
-    for (const char* line = at; line < stop;) {
-      const char* lineEnd = kernels.findLineBreak(line, stop);
-      std::string_view text(line, static_cast<std::size_t>(lineEnd - line));
-      while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20)
-        text.remove_prefix(1);
-      while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20)
-        text.remove_suffix(1);
-      EXPECT_FALSE(text.size() == 2 && (text[0] | 0x20) == 'h' && (text[1] | 0x20) == 'q')
+    for (const Unit* line = at; line < stop;) {
+      const Unit* lineEnd = FindBreak(kernels, line, stop);
+      std::basic_string_view<Unit> trimmed(line, static_cast<std::size_t>(lineEnd - line));
+      const auto blank = [](Unit unit) { return static_cast<std::uint32_t>(unit) <= 0x20; };
+      while (!trimmed.empty() && blank(trimmed.front())) trimmed.remove_prefix(1);
+      while (!trimmed.empty() && blank(trimmed.back())) trimmed.remove_suffix(1);
+      EXPECT_FALSE(trimmed.size() == 2 && (trimmed[0] | 0x20) == 'h' && (trimmed[1] | 0x20) == 'q')
           << "stepped over hq at " << line - begin;
       EXPECT_TRUE(stop - lineEnd >= 2 && lineEnd[0] == '\r' && lineEnd[1] == '\n')
           << "stepped over a break at " << lineEnd - begin;
       line = lineEnd + 2;
     }
     stops.push_back(static_cast<std::size_t>(stop - begin));
-    at = kernels.findLineBreak(stop, end);
+    at = FindBreak(kernels, stop, end);
     if (at < end && *at == '\r') ++at;
     if (at < end && *at == '\n') ++at;
   }
   return stops;
+}
+
+// The bytes as UTF-16 units that stop the pass where the bytes do: ASCII as
+// it is, each other byte as a unit above 7F whose low byte is the byte's
+// own less 80 (a line break, a blank or a letter for some), from 100 or
+// from the byte times 100 (taken as negative by signed instructions).
+std::u16string AsUnits(const std::string& bytes) {
+  std::u16string units;
+  for (const char byte : bytes) {
+    const unsigned value = static_cast<unsigned char>(byte);
+    const unsigned low = value & 0x7F;
+    units += static_cast<char16_t>(value < 0x80  ? value
+                                   : (value & 1) ? value << 8 | low
+                                                 : 0x100 | low);
+  }
+  return units;
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -178,6 +209,7 @@ TEST(KernelBlocksTest, EverySetAgreesWithThePlatformOnLongText) {
     const std::vector<std::size_t> stops = PlainLineStops(PortableKernels(), bytes);
     WithEachSet([&](const CodecKernels& kernels) {
       EXPECT_EQ(PlainLineStops(kernels, bytes), stops) << "before " << stop;
+      EXPECT_EQ(PlainLineStops(kernels, AsUnits(bytes)), stops) << "units before " << stop;
     });
   }
   for (int round = 0; round < 400; ++round) {
@@ -203,6 +235,7 @@ TEST(KernelBlocksTest, EverySetAgreesWithThePlatformOnLongText) {
       EXPECT_EQ(found.fit, search.fit) << "round " << round;
       EXPECT_EQ(found.complete, search.complete) << "round " << round;
       EXPECT_EQ(PlainLineStops(kernels, bytes), stops) << "round " << round;
+      EXPECT_EQ(PlainLineStops(kernels, AsUnits(bytes)), stops) << "units, round " << round;
     });
   }
 }
