@@ -157,7 +157,6 @@ INSTANTIATE_TEST_SUITE_P(
                     BufferCase{"DecodeTooSmall", false, 3, 1, 0, error::InsufficientBuffer},
                     BufferCase{"DecodeNothing", false, 0, 8, 0, error::InvalidParameter},
                     BufferCase{"EncodeExact", true, 2, 3, 3, NoError},
-                    BufferCase{"EncodeRoomForTwoBytesAUnit", true, 2, 4, 3, NoError},
                     BufferCase{"EncodeZeroCapacityMeasures", true, 2, 0, 3, NoError},
                     BufferCase{"EncodeTooSmall", true, 2, 2, 0, error::InsufficientBuffer},
                     BufferCase{"EncodeNothing", true, 0, 8, 0, error::InvalidParameter}),
