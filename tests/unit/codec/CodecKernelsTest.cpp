@@ -212,6 +212,26 @@ TEST(KernelBlocksTest, EverySetAgreesWithThePlatformOnLongText) {
       EXPECT_EQ(PlainLineStops(kernels, AsUnits(bytes)), stops) << "units before " << stop;
     });
   }
+  // After runs of 亜 (88 9F, each byte of which may lead), at every place in
+  // the blocks: a code written as another (87 90), and the same two bytes as
+  // a trail and the next lead (89 87, 90 40), which must stay as they are.
+  for (const std::string tail : {"\x87\x90", "\x89\x87\x90\x40"}) {
+    for (std::size_t length = 0; length < 70; ++length) {
+      for (int run = 0; run < 40; ++run) {
+        std::string bytes(length, 'x');
+        for (int k = 0; k < run; ++k) bytes += "\x88\x9F";
+        bytes += tail + "\x88\x9F\x88\x9F";
+        const char* const begin = bytes.data();
+        const char* const end = begin + bytes.size();
+        const Cp932Scan whole = PortableKernels().scanCp932(begin, end, false);
+        WithEachSet([&](const CodecKernels& kernels) {
+          const Cp932Scan found = kernels.findCp932Changes(begin, end, false);
+          EXPECT_EQ(found.fit, whole.fit) << length << " bytes, " << run << " times 亜";
+          EXPECT_EQ(found.complete, whole.complete) << length << " bytes, " << run << " times 亜";
+        });
+      }
+    }
+  }
   for (int round = 0; round < 400; ++round) {
     const std::string bytes =
         RandomText(random, 20 + static_cast<int>(random() % 200), common, rare, 100);
