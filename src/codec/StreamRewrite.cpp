@@ -13,6 +13,7 @@
 #include "codec/LineRewriter.h"
 #include "fs/FileLimits.h"
 #include "platform/FullPathText.h"
+#include "platform/PieceMemory.h"
 #include "platform/UniqueHandle.h"
 #include "report/Catalogue.h"
 #include "report/Exception.h"
@@ -81,7 +82,7 @@ class PieceReader {
     if (remaining_ > MaxFileBytes) RaiseReadFailure(0, catalogue::FileTooLarge);
     const auto capacity =
         static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize_, remaining_) + MaxCarry);
-    buffer_ = std::make_unique_for_overwrite<char[]>(capacity);
+    buffer_ = AllocatePieceMemory(capacity);
   }
 
   // Keeps the last `kept` bytes of the current piece and reads the next one
@@ -116,7 +117,7 @@ class PieceReader {
   std::size_t pieceSize_;
   std::uint64_t remaining_ = 0;
   std::uint64_t fileSize_ = 0;
-  std::unique_ptr<char[]> buffer_;
+  PieceMemory buffer_;
   std::size_t size_ = 0;
 };
 
