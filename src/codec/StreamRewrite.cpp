@@ -82,7 +82,7 @@ class PieceReader {
     if (remaining_ > MaxFileBytes) RaiseReadFailure(0, catalogue::FileTooLarge);
     const auto capacity =
         static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize_, remaining_) + MaxCarry);
-    buffer_ = AllocatePieceMemory(capacity);
+    buffer_ = AllocatePieceMemory<char>(capacity);
   }
 
   // Keeps the last `kept` bytes of the current piece and reads the next one
@@ -117,7 +117,7 @@ class PieceReader {
   std::size_t pieceSize_;
   std::uint64_t remaining_ = 0;
   std::uint64_t fileSize_ = 0;
-  PieceMemory buffer_;
+  PieceMemory<char> buffer_;
   std::size_t size_ = 0;
 };
 
@@ -264,8 +264,8 @@ class UnitEncoder {
       : encoding_(encoding),
         writer_(writer),
         capacity_(std::max<std::size_t>(pieceUnits, 2)),
-        units_(std::make_unique_for_overwrite<char16_t[]>(capacity_)),
-        bytes_(std::make_unique_for_overwrite<char[]>(capacity_ * Encoding::MaxBytesPerUnit)) {}
+        units_(AllocatePieceMemory<char16_t>(capacity_)),
+        bytes_(AllocatePieceMemory<char>(capacity_ * Encoding::MaxBytesPerUnit)) {}
 
   void Add(const char16_t* units, std::size_t count) {
     while (count > 0) {
@@ -297,8 +297,8 @@ class UnitEncoder {
   const Encoding& encoding_;
   PieceWriter& writer_;
   std::size_t capacity_;
-  std::unique_ptr<char16_t[]> units_;
-  std::unique_ptr<char[]> bytes_;
+  PieceMemory<char16_t> units_;
+  PieceMemory<char> bytes_;
   std::size_t used_ = 0;
 };
 
@@ -378,7 +378,7 @@ void RewriteUnits(PieceReader& reader, std::size_t start, bool bigEndian, const 
                   const StreamLineRule& rule, const CodecKernels& kernels, std::size_t pieceSize,
                   PieceWriter& writer) {
   const std::size_t pieceUnits = pieceSize / 2 + MaxCarry;
-  auto units = std::make_unique_for_overwrite<char16_t[]>(pieceUnits);
+  auto units = AllocatePieceMemory<char16_t>(pieceUnits);
   UnitEncoder encoder(written, writer, pieceUnits);
   LineRewriter<char16_t> lines(rule, kernels);
   for (std::string_view piece = reader.View();; piece = reader.View()) {

@@ -2,9 +2,10 @@
 
 namespace hq2hd::platform {
 
-// Large pages on Windows need a privilege that users do not have: the heap.
-PieceMemory AllocatePieceMemory(std::size_t size) { return PieceMemory(new char[size]); }
+// Large pages on Windows need a privilege that users do not have: pieces come
+// from the heap.
+void* MapPieceMemory(std::size_t, std::size_t&) { return nullptr; }
 
-void PieceMemoryRelease::operator()(char* bytes) const { delete[] bytes; }
+void UnmapPieceMemory(void*, std::size_t) {}
 
 }  // namespace hq2hd::platform
