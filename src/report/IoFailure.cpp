@@ -30,8 +30,4 @@ Text IoFailureMessage(std::int32_t code) {
 
 void RaiseIoFailure(std::int32_t code) { throw EInOutError(IoFailureMessage(code), code); }
 
-void CheckIo() {
-  if (IoStatus::Peek() != 0) RaiseIoFailure(IoStatus::Take());
-}
-
 }  // namespace hq2hd

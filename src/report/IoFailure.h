@@ -13,7 +13,11 @@ Text IoFailureMessage(std::int32_t code);
 // Raises EInOutError with the message for the code.
 [[noreturn]] void RaiseIoFailure(std::int32_t code);
 
-// Raises EInOutError when a code is pending, clearing it first.
-void CheckIo();
+// Raises EInOutError when a code is pending, clearing it first. Inline: the
+// copy checks after each block.
+inline void CheckIo() {
+  if (IoStatus::Peek() != 0) [[unlikely]]
+    RaiseIoFailure(IoStatus::Take());
+}
 
 }  // namespace hq2hd

@@ -1,7 +1,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <climits>
 
 #include "platform/posix/ErrnoTable.h"
 #include "platform/posix/PosixPlatform.h"
@@ -25,11 +24,6 @@ bool DirectoryOnTheWayMissing(const std::string& path) {
 std::uint32_t ErrorForName(int errnum, const std::string& path) {
   if (errnum == ENOENT && DirectoryOnTheWayMissing(path)) return error::PathNotFound;
   return WindowsErrorFromErrno(errnum);
-}
-
-std::optional<int> DescriptorOf(Handle file) {
-  if (file > static_cast<Handle>(INT_MAX)) return std::nullopt;
-  return static_cast<int>(file);
 }
 
 }  // namespace hq2hd::platform::posix

@@ -4,6 +4,7 @@
 // through ErrnoTable.
 #include <sys/types.h>
 
+#include <climits>
 #include <optional>
 #include <string>
 
@@ -90,6 +91,11 @@ std::uint32_t ErrorForName(int errnum, const std::string& path);
 int OpenRetrying(const std::string& path, int flags, mode_t mode);
 
 // The descriptor behind a handle, or none for a value no descriptor can have.
-std::optional<int> DescriptorOf(Handle file);
+// Inline, as CheckIo: the copy's two calls for each 4 KiB block each follow a
+// system call, and the code after one runs cold (0.3 ms of CPU per 16 MiB).
+inline std::optional<int> DescriptorOf(Handle file) {
+  if (file > static_cast<Handle>(INT_MAX)) return std::nullopt;
+  return static_cast<int>(file);
+}
 
 }  // namespace hq2hd::platform::posix
