@@ -239,7 +239,7 @@ class SandboxTestCase(unittest.TestCase):
 
     def assert_report(self, result: RunResult, line: str) -> None:
         """One report line in code page 932, CR LF, exit code 0."""
-        self.assertEqual(result.exit_code, 0)
+        self.assertEqual(result.exit_code, 0, result.stderr)
         self.assertEqual(result.stdout, line.encode("cp932") + b"\r\n")
         self.assertEqual(result.stderr, b"")
 

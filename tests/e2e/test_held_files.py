@@ -9,7 +9,7 @@ import unittest
 
 import line_model
 from holder import claim_held, claim_squatted, held_open
-from sandbox import SCRATCH_FILE, WORK_FILE, SandboxTestCase, target
+from sandbox import SCRATCH_FILE, WORK_FILE, SandboxTestCase, failed_in_wine, target
 from test_large_file import generated_text
 
 WORK_BEFORE = "データ\r\nhq\r\n  HQ\r\n".encode("cp932")
@@ -27,8 +27,16 @@ windows_only = unittest.skipUnless(target().is_windows,
 
 class HeldFileTest(SandboxTestCase):
     def timed_run(self, sandbox):
+        """A run and its seconds. A run that Wine itself failed (as
+        failed_in_wine tells) says nothing about the program: it is started
+        once more, under the same hold, and only that run counts."""
         started = time.monotonic()
         result = sandbox.run()
+        if failed_in_wine(result):
+            print(f"Wine failed a run (exit code {result.exit_code}, "
+                  f"stderr {result.stderr[:200]!r}): started again")
+            started = time.monotonic()
+            result = sandbox.run()
         return result, time.monotonic() - started
 
     def quiet_run_seconds(self) -> float:
@@ -129,7 +137,7 @@ class HeldFileTest(SandboxTestCase):
         sandbox.scratch_file.write_bytes(stale)
 
         with held_open(sandbox.target, sandbox.scratch_file, "r", "r"):
-            result = sandbox.run()
+            result, _ = self.timed_run(sandbox)
 
         self.assert_report(result, "EInOutError: I/O エラー 32")
         self.assertEqual(sandbox.work_file.read_bytes(), WORK_BEFORE)
