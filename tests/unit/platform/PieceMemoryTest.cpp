@@ -13,10 +13,9 @@ namespace {
 template <class Unit>
 void CheckRoom(std::size_t count) {
   PieceMemory<Unit> memory = AllocatePieceMemory<Unit>(count);
+  // A room short of its count faults here, or fails the sanitizers' build.
   memory[0] = Unit('a');
   memory[count - 1] = Unit('z');
-  EXPECT_EQ(memory[0], Unit('a')) << count;
-  EXPECT_EQ(memory[count - 1], Unit('z')) << count;
 #if defined(__linux__)
   const bool huge = count * sizeof(Unit) >= HugePieceFrom;
   EXPECT_EQ(memory.get_deleter().mapped != 0, huge) << count;
