@@ -274,7 +274,11 @@ measure() {
       timed_run "$tool" "$file" >>"$work/wall.$tool"
     done
   done
-  for ((i = 0; i < (count < 5 ? count : 5); i++)); do
+  # 11 runs under /usr/bin/time (fewer only for --large): it gives CPU time in
+  # steps of 10 ms, and the system splits it into user and system time by
+  # where its clock ticks fall, so single runs of the same program differ by
+  # a step or two.
+  for ((i = 0; i < (count < 5 ? count : 11); i++)); do
     for tool in "${tools[@]}"; do
       prepare "$tool" "$file"
       read -r rss cpu user_s < <(measured_run "$tool" "$file")
