@@ -37,6 +37,14 @@ constexpr std::size_t SmallWriterSize = std::size_t{64} << 10;
 // past this size those faults cost more than the fewer writes save.
 constexpr std::size_t LargeWriterSize = std::size_t{256} << 10;
 
+// What a piece of bytes is read beyond its size, so that the lines it gives
+// reach the target's next whole piece though some of them were shorter.
+constexpr std::size_t PieceMargin(std::size_t pieceSize) { return pieceSize / 16 + MaxCarry; }
+// Room before a piece of bytes (after the first) for what the writer puts in
+// place of fewer bytes: a line held from the last piece, a line end that
+// grows from LF to CR LF.
+constexpr std::size_t PieceSlack = 64;
+
 [[noreturn]] void RaiseReadFailure(std::int32_t code, TextView message) {
   throw EInOutError(Text(message), code);
 }
@@ -65,7 +73,8 @@ std::size_t CompleteUtf8(std::string_view bytes) {
 }
 
 // The source, a piece at a time. Bytes that the last piece's end cut from a
-// code are kept at the front of the buffer, the next piece read behind them.
+// code are kept at the front of the buffer, the next piece read behind them;
+// a piece of bytes may also have the writer's last bytes in front of it.
 class PieceReader {
  public:
   PieceReader(TextView path, std::size_t pieceSize)
@@ -80,23 +89,23 @@ class PieceReader {
     fileSize_ = remaining_;
     // Measured before anything is written: a larger file is refused whole.
     if (remaining_ > MaxFileBytes) RaiseReadFailure(0, catalogue::FileTooLarge);
-    const auto capacity =
-        static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize_, remaining_) + MaxCarry);
-    buffer_ = AllocatePieceMemory<char>(capacity);
+    filled_ = static_cast<std::size_t>(
+        std::min<std::uint64_t>(pieceSize_ + PieceMargin(pieceSize_), remaining_));
+    buffer_ = AllocatePieceMemory<char>(PieceSlack + filled_ + MaxCarry);
   }
 
   // Keeps the last `kept` bytes of the current piece and reads the next one
   // behind them; the source is closed after its last piece.
-  std::string_view Next(std::size_t kept) {
-    std::memmove(buffer_.get(), buffer_.get() + size_ - kept, kept);
-    const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(pieceSize_, remaining_));
-    std::uint32_t done = 0;
-    if (wanted > 0 && !Os().ReadFile(file_.Get(), buffer_.get() + kept, wanted, done))
-      RaiseReadFailure();
-    if (done != wanted) RaiseReadFailure(iocode::ReadShort, catalogue::ReadBeyondEnd);
-    remaining_ -= done;
-    size_ = kept + done;
-    return View();
+  std::string_view Next(std::size_t kept) { return ReadBehind(0, kept, pieceSize_); }
+
+  // The most bytes that may wait at Front() for a piece that keeps `kept`:
+  // the next piece still reads at least one byte.
+  std::size_t FrontRoom(std::size_t kept) const { return filled_ - kept - 1; }
+
+  // The same behind `front` bytes at Front(), reading as much as fills the
+  // buffer to a piece and its margin. `front` is at most FrontRoom(kept).
+  std::string_view Refill(std::size_t front, std::size_t kept) {
+    return ReadBehind(PieceSlack + front, kept, filled_ - front - kept);
   }
 
   // Reads until the piece holds `count` bytes or the source has no more.
@@ -109,15 +118,32 @@ class PieceReader {
   bool AtEnd() const { return remaining_ == 0; }
   std::uint64_t FileSize() const { return fileSize_; }
   Handle File() const { return file_.Get(); }
-  char* Data() { return buffer_.get(); }
-  std::string_view View() const { return std::string_view(buffer_.get(), size_); }
+  char* Lowest() { return buffer_.get(); }
+  char* Front() { return buffer_.get() + PieceSlack; }
+  char* Data() { return buffer_.get() + front_; }
+  std::string_view View() const { return std::string_view(buffer_.get() + front_, size_); }
 
  private:
+  std::string_view ReadBehind(std::size_t front, std::size_t kept, std::size_t most) {
+    std::memmove(buffer_.get() + front, Data() + size_ - kept, kept);
+    front_ = front;
+    const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(most, remaining_));
+    std::uint32_t done = 0;
+    if (wanted > 0 && !Os().ReadFile(file_.Get(), Data() + kept, wanted, done)) RaiseReadFailure();
+    if (done != wanted) RaiseReadFailure(iocode::ReadShort, catalogue::ReadBeyondEnd);
+    remaining_ -= done;
+    size_ = kept + done;
+    return View();
+  }
+
   UniqueHandle file_;
   std::size_t pieceSize_;
   std::uint64_t remaining_ = 0;
   std::uint64_t fileSize_ = 0;
+  // The most bytes the buffer holds for a piece, with the writer's in front.
+  std::size_t filled_ = 0;
   PieceMemory<char> buffer_;
+  std::size_t front_ = 0;
   std::size_t size_ = 0;
 };
 
@@ -125,9 +151,13 @@ class PieceReader {
 // lie: what the line rule passes on is moved down over what it dropped, and
 // what it puts in their place is written there too while it takes no more
 // room than the lines it stands for, so that a piece goes out in one request
-// and no second buffer is touched. Bytes from elsewhere (UTF-16 lines, a line
-// that grows) go through a buffer of its own, made when first needed; a run
-// of bytes that would fill much of it is written straight from where it lies.
+// and no second buffer is touched. Such a request ends where a whole piece of
+// the target does, and the bytes beyond go in front of the next piece: the
+// system keeps a file written in whole, aligned pieces in fewer, larger pages
+// of its cache, and spends less on them when writing, flushing and deleting.
+// Bytes from elsewhere (UTF-16 lines, a line that grows) go through a buffer
+// of its own, made when first needed; a run of bytes that would fill much of
+// it is written straight from where it lies.
 // The target is created new, never opened through a name that is already
 // there, and gets the source's permissions before its first byte.
 class PieceWriter {
@@ -142,17 +172,37 @@ class PieceWriter {
     Os().CopyPermissions(model, file_.Get());
   }
 
-  // The piece at `data` is written in place from here until EndPiece().
-  void BeginPiece(char* data) {
+  // The piece at `data` is written in place from here until EndPiece(),
+  // behind the `held` bytes before it that the last piece left. From
+  // `lowest` on, the bytes in place may be moved down to make room.
+  void BeginPiece(char* data, std::size_t held = 0, char* lowest = nullptr) {
     WriteBuffer();
-    inPlaceStart_ = data;
+    inPlaceStart_ = data - held;
     inPlaceEnd_ = data;
+    lowest_ = lowest != nullptr ? lowest : inPlaceStart_;
   }
 
   // Writes what the piece in hand gave; its bytes are read over after this.
   void EndPiece() {
     WriteInPlace();
     WriteBuffer();
+  }
+
+  // The same up to the last whole `pieceSize` bytes of the target: the bytes
+  // beyond, fewer than `pieceSize` and at most `most`, are moved to `front`,
+  // to go out with the next piece. Returns how many.
+  std::size_t EndPieceHolding(char* front, std::size_t pieceSize, std::size_t most) {
+    if (inPlaceStart_ == nullptr) {
+      WriteBuffer();
+      return 0;
+    }
+    // No buffered bytes wait while bytes are written in place.
+    const auto pending = static_cast<std::size_t>(inPlaceEnd_ - inPlaceStart_);
+    const std::size_t held = std::min<std::uint64_t>({pending, total_ % pieceSize, most});
+    if (pending > held) WriteAll(inPlaceStart_, pending - held);
+    std::memmove(front, inPlaceEnd_ - held, held);
+    inPlaceStart_ = inPlaceEnd_ = nullptr;
+    return held;
   }
 
   // Bytes of the piece in hand, in the order they lie there.
@@ -168,6 +218,19 @@ class PieceWriter {
   // (the end of the last passed bytes when they stand for none).
   void Put(const char* bytes, std::size_t count, const char* replaced) {
     if (count == 0) return;
+    if (inPlaceStart_ != nullptr && replaced != nullptr && replaced >= inPlaceEnd_) {
+      const auto room = static_cast<std::size_t>(replaced - inPlaceEnd_);
+      if (count > room && count - room <= static_cast<std::size_t>(inPlaceStart_ - lowest_)) {
+        const std::size_t down = count - room;
+        std::memmove(inPlaceStart_ - down, inPlaceStart_,
+                     static_cast<std::size_t>(inPlaceEnd_ - inPlaceStart_));
+        inPlaceStart_ -= down;
+        inPlaceEnd_ -= down;
+        // Once a piece: where every line end grows, each would move the
+        // piece's bytes again.
+        lowest_ = inPlaceStart_;
+      }
+    }
     if (inPlaceStart_ != nullptr && replaced != nullptr && replaced >= inPlaceEnd_ &&
         count <= static_cast<std::size_t>(replaced - inPlaceEnd_)) {
       Count(count);
@@ -251,6 +314,8 @@ class PieceWriter {
   // The piece in hand's bytes that are written in place: none when null.
   char* inPlaceStart_ = nullptr;
   char* inPlaceEnd_ = nullptr;
+  // How far down the bytes in place may be moved.
+  char* lowest_ = nullptr;
   std::uint64_t total_ = 0;
   bool wrote_ = false;
 };
@@ -319,16 +384,17 @@ using WriteAgain = std::optional<Cp932Writing>;
 // ANSI code page as it is.
 WriteAgain RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& read,
                         std::string_view preamble, Cp932Writing writing, const StreamLineRule& rule,
-                        const CodecKernels& kernels, PieceWriter& writer) {
+                        const CodecKernels& kernels, std::size_t pieceSize, PieceWriter& writer) {
   const bool utf8 = &read == &Utf8Encoding();
   if (utf8 || read.CodePage() != CodePageShiftJis) writing = Cp932Writing::AsOwnBytes;
   bool replaced = false;
   LineRewriter<char> lines(rule, kernels);
+  std::size_t held = 0;
   for (bool first = true;; first = false) {
     const std::string_view piece = reader.View();
     const bool final = reader.AtEnd();
     char* const data = reader.Data();
-    writer.BeginPiece(data);
+    writer.BeginPiece(data, held, reader.Lowest());
     // A mark written for the mark read takes its place.
     if (first) writer.Put(preamble.data(), preamble.size(), data + start);
     const std::string_view body = piece.substr(start);
@@ -364,8 +430,9 @@ WriteAgain RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& 
     }
     lines.Feed(data + start, data + start + usable, writer);
     if (final) break;
-    writer.EndPiece();
-    reader.Next(body.size() - usable);
+    const std::size_t kept = body.size() - usable;
+    held = writer.EndPieceHolding(reader.Front(), pieceSize, reader.FrontRoom(kept));
+    reader.Refill(held, kept);
     start = 0;
   }
   lines.Finish(writer);
@@ -419,7 +486,7 @@ WriteAgain RewriteOnce(TextView sourcePath, TextView targetPath, const StreamLin
     RewriteUnits(reader, mark.length, read.Kind() == EncodingKind::Utf16Be, written, rule, kernels,
                  pieceSize, writer);
   } else if (const WriteAgain again = RewriteBytes(reader, mark.length, read, written.Preamble(),
-                                                   writing, rule, kernels, writer)) {
+                                                   writing, rule, kernels, pieceSize, writer)) {
     return again;
   }
   writer.Finish();
