@@ -51,7 +51,7 @@ class LineRewriter {
       // than in CR LF, and stay in the run untouched.
       if (held_.empty() && word_.size() == 2) at = SkipPlainLines(at, end);
       const Unit* const from = at;
-      while (at < end && *at != Unit('\r') && *at != Unit('\n') && Accepts(*at)) ++at;
+      at = ScanWord(at, end);
       if (at == end) {
         // The line goes on in the next piece: what it holds so far waits.
         output.Pass(run, static_cast<std::size_t>(from - run));
@@ -103,7 +103,7 @@ class LineRewriter {
  private:
   static constexpr Unit Break[2] = {Unit('\r'), Unit('\n')};
 
-  // The word's letters are ASCII, as Accepts() takes them.
+  // The word's letters are ASCII, as ScanWord() takes them.
   const Unit* SkipPlainLines(const Unit* at, const Unit* end) const {
     const auto first = static_cast<char>(word_[0]), second = static_cast<char>(word_[1]);
     if constexpr (std::is_same_v<Unit, char>) {
@@ -133,14 +133,26 @@ class LineRewriter {
     return true;
   }
 
-  bool Accepts(Unit unit) {
-    if (static_cast<std::uint32_t>(unit) <= 0x20) return letters_ == 0 || letters_ == word_.size();
-    if (letters_ < word_.size() && static_cast<std::uint32_t>(unit) < 0x80 &&
-        (static_cast<std::uint32_t>(unit) | 0x20) == static_cast<std::uint32_t>(word_[letters_])) {
-      ++letters_;
-      return true;
+  // The end of the units from `at` that the line may still be the word with:
+  // units up to U+0020 before and after its letters, in any case. Counted in
+  // a local, which the units read through a pointer cannot alias.
+  const Unit* ScanWord(const Unit* at, const Unit* end) {
+    const std::size_t size = word_.size();
+    std::size_t letters = letters_;
+    for (; at < end; ++at) {
+      const auto unit = static_cast<std::uint32_t>(*at);
+      if (unit == '\r' || unit == '\n') break;
+      if (unit <= 0x20) {
+        if (letters != 0 && letters != size) break;
+      } else if (letters < size && unit < 0x80 &&
+                 (unit | 0x20) == static_cast<std::uint32_t>(word_[letters])) {
+        ++letters;
+      } else {
+        break;
+      }
     }
-    return false;
+    letters_ = letters;
+    return at;
   }
 
   // A line held from an earlier piece turned out not to match: its units go
