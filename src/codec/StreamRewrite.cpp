@@ -96,16 +96,29 @@ class PieceReader {
 
   // Keeps the last `kept` bytes of the current piece and reads the next one
   // behind them; the source is closed after its last piece.
-  std::string_view Next(std::size_t kept) { return ReadBehind(0, kept, pieceSize_); }
+  std::string_view Next(std::size_t kept) {
+    std::memmove(buffer_.get(), Data() + size_ - kept, kept);
+    front_ = 0;
+    return ReadBehind(kept, pieceSize_);
+  }
 
-  // The most bytes that may wait at Front() for a piece that keeps `kept`:
-  // the next piece still reads at least one byte.
-  std::size_t FrontRoom(std::size_t kept) const { return filled_ - kept - 1; }
+  // Sets the last `kept` bytes of the current piece aside for Refill(),
+  // before the writer moves its own bytes to Front().
+  void SetAside(std::size_t kept) {
+    std::memcpy(aside_, Data() + size_ - kept, kept);
+    asideSize_ = kept;
+  }
 
-  // The same behind `front` bytes at Front(), reading as much as fills the
-  // buffer to a piece and its margin. `front` is at most FrontRoom(kept).
-  std::string_view Refill(std::size_t front, std::size_t kept) {
-    return ReadBehind(PieceSlack + front, kept, filled_ - front - kept);
+  // The most bytes that may wait at Front(): the next piece still reads at
+  // least one byte.
+  std::size_t FrontRoom() const { return filled_ - asideSize_ - 1; }
+
+  // Reads the next piece behind `front` bytes at Front() and the bytes set
+  // aside, as much as fills the buffer to a piece and its margin.
+  std::string_view Refill(std::size_t front) {
+    front_ = PieceSlack + front;
+    std::memcpy(Data(), aside_, asideSize_);
+    return ReadBehind(asideSize_, filled_ - front - asideSize_);
   }
 
   // Reads until the piece holds `count` bytes or the source has no more.
@@ -124,9 +137,8 @@ class PieceReader {
   std::string_view View() const { return std::string_view(buffer_.get() + front_, size_); }
 
  private:
-  std::string_view ReadBehind(std::size_t front, std::size_t kept, std::size_t most) {
-    std::memmove(buffer_.get() + front, Data() + size_ - kept, kept);
-    front_ = front;
+  // Reads up to `most` bytes behind the `kept` bytes at Data().
+  std::string_view ReadBehind(std::size_t kept, std::size_t most) {
     const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(most, remaining_));
     std::uint32_t done = 0;
     if (wanted > 0 && !Os().ReadFile(file_.Get(), Data() + kept, wanted, done)) RaiseReadFailure();
@@ -145,6 +157,8 @@ class PieceReader {
   PieceMemory<char> buffer_;
   std::size_t front_ = 0;
   std::size_t size_ = 0;
+  char aside_[MaxCarry] = {};
+  std::size_t asideSize_ = 0;
 };
 
 // The target. The bytes of the piece in hand are written from where they
@@ -430,9 +444,9 @@ WriteAgain RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& 
     }
     lines.Feed(data + start, data + start + usable, writer);
     if (final) break;
-    const std::size_t kept = body.size() - usable;
-    held = writer.EndPieceHolding(reader.Front(), pieceSize, reader.FrontRoom(kept));
-    reader.Refill(held, kept);
+    reader.SetAside(body.size() - usable);
+    held = writer.EndPieceHolding(reader.Front(), pieceSize, reader.FrontRoom());
+    reader.Refill(held);
     start = 0;
   }
   lines.Finish(writer);
