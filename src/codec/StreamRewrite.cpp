@@ -187,11 +187,11 @@ class PieceWriter {
   }
 
   // The piece at `data` is written in place from here until EndPiece(),
-  // behind the `held` bytes before it that the last piece left. From
+  // behind the `waiting` bytes before it that the last piece left. From
   // `lowest` on, the bytes in place may be moved down to make room.
-  void BeginPiece(char* data, std::size_t held = 0, char* lowest = nullptr) {
+  void BeginPiece(char* data, std::size_t waiting = 0, char* lowest = nullptr) {
     WriteBuffer();
-    inPlaceStart_ = data - held;
+    inPlaceStart_ = data - waiting;
     inPlaceEnd_ = data;
     lowest_ = lowest != nullptr ? lowest : inPlaceStart_;
   }
@@ -205,18 +205,18 @@ class PieceWriter {
   // The same up to the last whole `pieceSize` bytes of the target: the bytes
   // beyond, fewer than `pieceSize` and at most `most`, are moved to `front`,
   // to go out with the next piece. Returns how many.
-  std::size_t EndPieceHolding(char* front, std::size_t pieceSize, std::size_t most) {
+  std::size_t EndWholePieces(char* front, std::size_t pieceSize, std::size_t most) {
     if (inPlaceStart_ == nullptr) {
       WriteBuffer();
       return 0;
     }
     // No buffered bytes wait while bytes are written in place.
     const auto pending = static_cast<std::size_t>(inPlaceEnd_ - inPlaceStart_);
-    const std::size_t held = std::min<std::uint64_t>({pending, total_ % pieceSize, most});
-    if (pending > held) WriteAll(inPlaceStart_, pending - held);
-    std::memmove(front, inPlaceEnd_ - held, held);
+    const std::size_t waiting = std::min<std::uint64_t>({pending, total_ % pieceSize, most});
+    if (pending > waiting) WriteAll(inPlaceStart_, pending - waiting);
+    std::memmove(front, inPlaceEnd_ - waiting, waiting);
     inPlaceStart_ = inPlaceEnd_ = nullptr;
-    return held;
+    return waiting;
   }
 
   // Bytes of the piece in hand, in the order they lie there.
@@ -403,12 +403,12 @@ WriteAgain RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& 
   if (utf8 || read.CodePage() != CodePageShiftJis) writing = Cp932Writing::AsOwnBytes;
   bool replaced = false;
   LineRewriter<char> lines(rule, kernels);
-  std::size_t held = 0;
+  std::size_t waiting = 0;
   for (bool first = true;; first = false) {
     const std::string_view piece = reader.View();
     const bool final = reader.AtEnd();
     char* const data = reader.Data();
-    writer.BeginPiece(data, held, reader.Lowest());
+    writer.BeginPiece(data, waiting, reader.Lowest());
     // A mark written for the mark read takes its place.
     if (first) writer.Put(preamble.data(), preamble.size(), data + start);
     const std::string_view body = piece.substr(start);
@@ -445,8 +445,8 @@ WriteAgain RewriteBytes(PieceReader& reader, std::size_t start, const Encoding& 
     lines.Feed(data + start, data + start + usable, writer);
     if (final) break;
     reader.SetAside(body.size() - usable);
-    held = writer.EndPieceHolding(reader.Front(), pieceSize, reader.FrontRoom());
-    reader.Refill(held);
+    waiting = writer.EndWholePieces(reader.Front(), pieceSize, reader.FrontRoom());
+    reader.Refill(waiting);
     start = 0;
   }
   lines.Finish(writer);
