@@ -189,11 +189,11 @@ class PieceWriter {
   // The piece at `data` is written in place from here until EndPiece(),
   // behind the `waiting` bytes before it that the last piece left. From
   // `lowest` on, the bytes in place may be moved down to make room.
-  void BeginPiece(char* data, std::size_t waiting = 0, char* lowest = nullptr) {
+  void BeginPiece(char* data, std::size_t waiting, char* lowest) {
     WriteBuffer();
     inPlaceStart_ = data - waiting;
     inPlaceEnd_ = data;
-    lowest_ = lowest != nullptr ? lowest : inPlaceStart_;
+    lowest_ = lowest;
   }
 
   // Writes what the piece in hand gave; its bytes are read over after this.
@@ -234,28 +234,30 @@ class PieceWriter {
     if (count == 0) return;
     if (inPlaceStart_ != nullptr && replaced != nullptr && replaced >= inPlaceEnd_) {
       const auto room = static_cast<std::size_t>(replaced - inPlaceEnd_);
-      if (count > room && count - room <= static_cast<std::size_t>(inPlaceStart_ - lowest_)) {
-        const std::size_t down = count - room;
-        std::memmove(inPlaceStart_ - down, inPlaceStart_,
-                     static_cast<std::size_t>(inPlaceEnd_ - inPlaceStart_));
-        inPlaceStart_ -= down;
-        inPlaceEnd_ -= down;
-        // Once a piece: where every line end grows, each would move the
-        // piece's bytes again.
-        lowest_ = inPlaceStart_;
+      if (count <= room || MoveDown(count - room)) {
+        Count(count);
+        std::memcpy(inPlaceEnd_, bytes, count);
+        inPlaceEnd_ += count;
+        return;
       }
-    }
-    if (inPlaceStart_ != nullptr && replaced != nullptr && replaced >= inPlaceEnd_ &&
-        count <= static_cast<std::size_t>(replaced - inPlaceEnd_)) {
-      Count(count);
-      std::memcpy(inPlaceEnd_, bytes, count);
-      inPlaceEnd_ += count;
-      return;
     }
     // They would overwrite bytes not yet read: the rest of the piece goes
     // through the buffer, behind what was written in place.
     WriteInPlace();
     Add(bytes, count);
+  }
+
+  // Moves the bytes in place `down` bytes lower, into the room before the
+  // piece, where there is that much; once a piece: where every line end
+  // grows, each would move the piece's bytes again.
+  bool MoveDown(std::size_t down) {
+    if (down > static_cast<std::size_t>(inPlaceStart_ - lowest_)) return false;
+    std::memmove(inPlaceStart_ - down, inPlaceStart_,
+                 static_cast<std::size_t>(inPlaceEnd_ - inPlaceStart_));
+    inPlaceStart_ -= down;
+    inPlaceEnd_ -= down;
+    lowest_ = inPlaceStart_;
+    return true;
   }
 
   void Add(const char* bytes, std::size_t count) {
